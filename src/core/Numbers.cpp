@@ -1,0 +1,107 @@
+#include "core/Numbers.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace wendlar {
+
+int64_t Nearest(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
+  // The default rounding mode rounds ties to even.
+  return static_cast<int64_t>(std::nearbyint(v));
+}
+
+std::string FormatFixed(double v, int decimals, int minWidth) {
+  char buf[64];
+  if (!std::isfinite(v)) v = 0.0;
+  if (std::fabs(v) >= 1e18) v = v > 0 ? 1e18 : -1e18;
+  std::snprintf(buf, sizeof buf, "%*.*f", minWidth, decimals, v);
+  return buf;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+namespace {
+
+// Length of the decimal number at the start of `s` (sign, digits, optional point and
+// digits, optional exponent), or 0 when none starts there.
+size_t NumberLength(std::string_view s, bool allowFraction) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (allowFraction && i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (allowFraction && i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    size_t expDigits = 0;
+    while (j < s.size() && s[j] >= '0' && s[j] <= '9') ++j, ++expDigits;
+    if (expDigits > 0) i = j;
+  }
+  return i;
+}
+
+std::optional<double> ToDouble(std::string_view s) {
+  std::string copy(s);
+  errno = 0;
+  char* end = nullptr;
+  double v = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+std::optional<int64_t> ToInt(std::string_view s) {
+  std::string copy(s);
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(copy.c_str(), &end, 10);
+  if (end != copy.c_str() + copy.size() || errno == ERANGE) return std::nullopt;
+  return static_cast<int64_t>(v);
+}
+
+}  // namespace
+
+std::optional<double> ParseDouble(std::string_view text) {
+  text = TrimBlanks(text);
+  const size_t n = NumberLength(text, true);
+  if (n == 0 || n != text.size()) return std::nullopt;
+  return ToDouble(text);
+}
+
+std::optional<int64_t> ParseInt(std::string_view text) {
+  text = TrimBlanks(text);
+  const size_t n = NumberLength(text, false);
+  if (n == 0 || n != text.size()) return std::nullopt;
+  return ToInt(text);
+}
+
+std::optional<double> ReadLeadingDouble(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  const size_t n = NumberLength(text, true);
+  if (n == 0) return std::nullopt;
+  return ToDouble(text.substr(0, n));
+}
+
+std::optional<int64_t> ReadLeadingInt(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  const size_t n = NumberLength(text, false);
+  if (n == 0) return std::nullopt;
+  return ToInt(text.substr(0, n));
+}
+
+}  // namespace wendlar

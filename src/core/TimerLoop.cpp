@@ -1,0 +1,110 @@
+#include "core/TimerLoop.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace wendlar {
+
+struct TimerLoop::TimerState {
+  TimerLoop* loop = nullptr;
+  uint64_t id = 0;
+  int intervalMs = 0;
+  bool enabled = false;
+  bool inHandler = false;
+  int64_t dueUs = 0;
+  Handler handler;
+};
+
+class TimerLoop::TimerHandle : public Timer {
+ public:
+  explicit TimerHandle(std::shared_ptr<TimerState> state) : state_(std::move(state)) {}
+  ~TimerHandle() override {
+    if (state_->loop != nullptr) {
+      auto& list = state_->loop->timers_;
+      list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+    }
+    state_->enabled = false;
+    state_->loop = nullptr;
+  }
+  void SetInterval(int intervalMs) override {
+    state_->intervalMs = std::max(intervalMs, 1);
+    Restart();
+  }
+  int Interval() const override { return state_->intervalMs; }
+  void SetEnabled(bool enabled) override {
+    if (enabled == state_->enabled) return;
+    state_->enabled = enabled;
+    Restart();
+  }
+  bool Enabled() const override { return state_->enabled; }
+  bool InHandler() const override { return state_->inHandler; }
+
+ private:
+  void Restart() {
+    if (state_->loop != nullptr) state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
+  }
+  std::shared_ptr<TimerState> state_;
+};
+
+TimerLoop::TimerLoop() = default;
+
+TimerLoop::~TimerLoop() {
+  for (auto& t : timers_) t->loop = nullptr;
+}
+
+std::unique_ptr<Timer> TimerLoop::CreateTimer(int intervalMs, bool enabled, Handler handler) {
+  auto state = std::make_shared<TimerState>();
+  state->loop = this;
+  state->id = nextTimerId_++;
+  state->intervalMs = std::max(intervalMs, 1);
+  state->enabled = enabled;
+  state->handler = std::move(handler);
+  state->dueUs = NowUs() + int64_t{state->intervalMs} * 1000;
+  timers_.push_back(state);
+  return std::make_unique<TimerHandle>(state);
+}
+
+void TimerLoop::Post(Handler work) { posted_.push_back(std::move(work)); }
+
+bool TimerLoop::RunDue() {
+  bool ran = false;
+  // Work posted by the work run here waits for the next pass.
+  for (size_t n = posted_.size(); n > 0 && !posted_.empty(); --n) {
+    Handler work = std::move(posted_.front());
+    posted_.pop_front();
+    work();
+    ran = true;
+  }
+  // Fire due timers in order of due time (then creation), each once per pass.
+  std::vector<uint64_t> fired;
+  for (;;) {
+    const int64_t now = NowUs();
+    std::shared_ptr<TimerState> next;
+    for (const auto& t : timers_) {
+      if (!t->enabled || t->inHandler || t->dueUs > now) continue;
+      if (std::find(fired.begin(), fired.end(), t->id) != fired.end()) continue;
+      if (!next || t->dueUs < next->dueUs || (t->dueUs == next->dueUs && t->id < next->id)) next = t;
+    }
+    if (!next) break;
+    fired.push_back(next->id);
+    next->inHandler = true;
+    Handler handler = next->handler;  // the timer may be destroyed by its own handler
+    handler();
+    next->inHandler = false;
+    if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
+    ran = true;
+  }
+  return ran;
+}
+
+int64_t TimerLoop::UsUntilNextEvent() const {
+  if (!posted_.empty()) return 0;
+  int64_t best = std::numeric_limits<int64_t>::max();
+  for (const auto& t : timers_) {
+    if (t->enabled && !t->inHandler) best = std::min(best, t->dueUs);
+  }
+  if (best == std::numeric_limits<int64_t>::max()) return -1;
+  return std::max<int64_t>(0, best - NowUs());
+}
+
+}  // namespace wendlar

@@ -1,0 +1,36 @@
+// Timer bookkeeping shared by the headless loops (real time and virtual time).
+#pragma once
+
+#include <deque>
+#include <vector>
+
+#include "core/EventLoop.h"
+
+namespace wendlar {
+
+class TimerLoop : public EventLoop {
+ public:
+  TimerLoop();
+  ~TimerLoop() override;
+
+  std::unique_ptr<Timer> CreateTimer(int intervalMs, bool enabled, Handler handler) override;
+  void Post(Handler work) override;
+
+ protected:
+  struct TimerState;
+  class TimerHandle;
+
+  // Runs posted work and the timers that are due now; each timer at most once.
+  // Returns true when anything ran.
+  bool RunDue();
+  // Microseconds until the next timer or posted work is due; -1 when nothing is pending.
+  int64_t UsUntilNextEvent() const;
+
+ private:
+  friend class TimerHandle;
+  std::vector<std::shared_ptr<TimerState>> timers_;
+  std::deque<Handler> posted_;
+  uint64_t nextTimerId_ = 0;
+};
+
+}  // namespace wendlar

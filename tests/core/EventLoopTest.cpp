@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/VirtualEventLoop.h"
+
+namespace wendlar {
+namespace {
+
+TEST(VirtualEventLoop, TimersFireAtTheirIntervalAndNeverReenterTheirOwnHandler) {
+  VirtualEventLoop loop;
+  int ticks = 0;
+  int nested = 0;
+  std::unique_ptr<Timer> timer;
+  timer = loop.CreateTimer(200, true, [&] {
+    ++ticks;
+    // A handler that pumps (as every wait does) must not see itself fire again.
+    const int before = ticks;
+    loop.WaitUntil([] { return false; }, 1000);
+    if (ticks != before) ++nested;
+  });
+  loop.RunFor(1000);
+  EXPECT_EQ(nested, 0);
+  EXPECT_GE(ticks, 1);
+
+  VirtualEventLoop plain;
+  int fired = 0;
+  auto t = plain.CreateTimer(200, true, [&] { ++fired; });
+  plain.RunFor(1000);
+  EXPECT_EQ(fired, 5);
+  t->SetEnabled(false);
+  plain.RunFor(1000);
+  EXPECT_EQ(fired, 5);
+}
+
+TEST(VirtualEventLoop, WaitUntilJumpsToTheNextEventAndGivesUpWhenNothingCanEndTheWait) {
+  VirtualEventLoop loop;
+  int clockTicks = 0;
+  auto clock = loop.CreateTimer(200, true, [&] { ++clockTicks; });
+  EXPECT_TRUE(loop.WaitUntil([&] { return clockTicks >= 14; }, 10000));
+  EXPECT_NEAR(loop.NowUs(), 14 * 200000, 1000);
+
+  clock->SetEnabled(false);
+  const int64_t before = loop.NowUs();
+  // No timer runs: the wait ends at once instead of hanging.
+  EXPECT_FALSE(loop.WaitUntil([&] { return clockTicks >= 100; }, 60000));
+  EXPECT_LT(loop.NowUs() - before, 1000);
+}
+
+TEST(VirtualEventLoop, WaitUntilHonoursItsTimeout) {
+  VirtualEventLoop loop;
+  auto busy = loop.CreateTimer(15, true, [] {});
+  EXPECT_FALSE(loop.WaitUntil([] { return false; }, 2000));
+  EXPECT_GE(loop.NowUs(), 2000000);
+  EXPECT_LT(loop.NowUs(), 2100000);
+}
+
+TEST(VirtualEventLoop, PostedWorkRunsAfterTheCurrentHandlerInOrder) {
+  VirtualEventLoop loop;
+  std::vector<int> order;
+  std::unique_ptr<Timer> timer;
+  timer = loop.CreateTimer(50, true, [&] {
+    timer->SetEnabled(false);
+    loop.Post([&] { order.push_back(2); });
+    loop.Post([&] { order.push_back(3); });
+    order.push_back(1);
+  });
+  loop.RunFor(100);
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(VirtualEventLoop, BusyWorkCostsVirtualTime) {
+  VirtualEventLoop loop;
+  for (int i = 0; i < 1000; ++i) loop.PumpMessages();
+  EXPECT_EQ(loop.NowUs(), 1000 * VirtualEventLoop::kPumpCostUs);
+  loop.Charge(500);
+  EXPECT_EQ(loop.NowUs(), 1000 * VirtualEventLoop::kPumpCostUs + 500);
+}
+
+TEST(VirtualEventLoop, ATimerMayDestroyItselfInItsHandler) {
+  VirtualEventLoop loop;
+  int fired = 0;
+  std::unique_ptr<Timer> timer = loop.CreateTimer(10, true, [&] {
+    ++fired;
+    timer.reset();
+  });
+  loop.RunFor(100);
+  EXPECT_EQ(fired, 1);
+}
+
+}  // namespace
+}  // namespace wendlar
