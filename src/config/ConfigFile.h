@@ -1,0 +1,65 @@
+// Machine files (*.MAC): defaults, loading with its corrections, and saving in the fixed format.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "config/MachineConfig.h"
+#include "core/HomeDir.h"
+
+namespace wendlar {
+
+// What loading and saving show in other windows; the console implements it.
+class ConfigEvents {
+ public:
+  virtual ~ConfigEvents() = default;
+  // The console's Progress label.
+  virtual void ShowProgress(const std::string& text) = 0;
+  // The console's message lines.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Fields to the configuration dialog's boxes (ConfigToDialog); runs after every load.
+  virtual void RefreshDialog() = 0;
+};
+
+// Where the file helpers report to: the program directory, the windows, standard output.
+struct ConfigIo {
+  const HomeDir& Home;
+  ConfigEvents& Events;
+  std::ostream& Out;  // the program's standard-output lines
+};
+
+enum class ConfigLoad {
+  Loaded,     // every line read
+  DataError,  // a line was unreadable or a value refused; see LoadMachineConfig
+  NotFound,   // neither the file nor DEFAULT.MAC could be opened; nothing changed
+};
+
+// Sets every field that has a default; units, UnitsMode and the carried-only fields without
+// a default are left alone. Called once at start before any file is read.
+void SetDefaultConfig(MachineConfig& config);
+
+// Reads a machine file into the fields, falling back to DEFAULT.MAC when it cannot be
+// opened. Lines are read in order; the first line that cannot be read as its kind (or is
+// missing) ends the reading, and later fields keep their previous values. A scale, R_cal or
+// Arc_rez that is not finite and above 0 is refused (the field keeps its value) and reading
+// goes on. Either problem shows "DATA ERROR READING <name>". The dialog is refreshed and
+// ToolAboveWorkNow set in every case but NotFound.
+[[nodiscard]] ConfigLoad LoadMachineConfig(ConfigState& state, const std::string& fileName, const ConfigIo& io);
+
+// The 83 lines of a machine file for the state; units and comment come from the dialog.
+std::vector<std::string> MachineConfigLines(const ConfigState& state);
+
+// Writes the file atomically; UnitsMode follows the dialog's Inch/Metric choice. On failure
+// the console's message lines say so and the file on disk is left as it was.
+[[nodiscard]] bool SaveMachineConfig(ConfigState& state, const std::string& fileName, const ConfigIo& io);
+
+// Reads a whole file of the program directory as lines, or nothing when it cannot be
+// opened as a regular file (missing, a folder, unreadable).
+std::optional<std::vector<std::string>> ReadConfigLines(const HomeDir& home, const std::string& fileName);
+
+// Why a whole-file save would fail before anything is written: the folder is missing or
+// read-only, or the name is a folder.
+bool CanCreateFile(const HomeDir& home, const std::string& fileName);
+
+}  // namespace wendlar
