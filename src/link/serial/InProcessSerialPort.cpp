@@ -1,0 +1,151 @@
+#include "link/serial/InProcessSerialPort.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace wendlar {
+
+InProcessSerialPort::InProcessSerialPort(EventLoop& loop) : loop_(loop) {}
+
+InProcessSerialPort::InProcessSerialPort(EventLoop& loop, SerialDevice& device, int port) : loop_(loop) {
+  Attach(port, device);
+}
+
+void InProcessSerialPort::Attach(int port, SerialDevice& device, std::string description) {
+  Entry& entry = table_[port];
+  entry = Entry{};
+  entry.device = &device;
+  entry.description = description.empty() ? "simulated controller" : std::move(description);
+}
+
+void InProcessSerialPort::AddSilent(int port, std::string description) {
+  Entry& entry = table_[port];
+  entry = Entry{};
+  entry.description = description.empty() ? "silent port" : std::move(description);
+}
+
+void InProcessSerialPort::SetBusy(int port, bool busy) {
+  auto it = table_.find(port);
+  if (it != table_.end()) it->second.busy = busy;
+}
+
+void InProcessSerialPort::Remove(int port) { table_.erase(port); }
+
+bool InProcessSerialPort::IsOpen(int port) const {
+  auto it = table_.find(port);
+  return it != table_.end() && it->second.open;
+}
+
+InProcessSerialPort::Entry* InProcessSerialPort::OpenEntry(int port) {
+  auto it = table_.find(port);
+  if (it == table_.end() || !it->second.open) return nullptr;
+  return &it->second;
+}
+
+int InProcessSerialPort::SioReset(int port, int rxQueueSize, int txQueueSize) {
+  (void)rxQueueSize;
+  (void)txQueueSize;
+  auto it = table_.find(port);
+  if (it == table_.end()) return kSioNoSuchPort;
+  Entry& entry = it->second;
+  if (entry.busy && !entry.open) return kSioPortBusy;
+  entry.open = true;
+  entry.rx.clear();
+  entry.inFlight.clear();
+  return 0;
+}
+
+int InProcessSerialPort::SioBaud(int port, int baudCode) {
+  (void)baudCode;  // a virtual line has no rate
+  return OpenEntry(port) == nullptr ? kSioNotOpen : 0;
+}
+
+int InProcessSerialPort::SioParms(int port, int parity, int stopBits, int dataBits) {
+  (void)parity;
+  (void)stopBits;
+  (void)dataBits;
+  return OpenEntry(port) == nullptr ? kSioNotOpen : 0;
+}
+
+int InProcessSerialPort::SioPuts(int port, const char* data, int length) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr) return kSioNotOpen;
+  if (data == nullptr || length <= 0) return 0;
+  if (entry->device == nullptr) return length;
+  std::string reply;
+  entry->device->Write(std::string_view(data, static_cast<size_t>(length)), reply);
+  if (!reply.empty()) {
+    // Answers keep their order even when the device's latency shrinks between them.
+    int64_t arrivalUs = loop_.NowUs() + std::max<int64_t>(0, entry->device->ReplyLatencyUs());
+    if (!entry->inFlight.empty()) arrivalUs = std::max(arrivalUs, entry->inFlight.back().arrivalUs);
+    entry->inFlight.push_back({arrivalUs, std::move(reply)});
+  }
+  return length;
+}
+
+int InProcessSerialPort::SioPutc(int port, char byte) {
+  const int sent = SioPuts(port, &byte, 1);
+  return sent < 0 ? sent : 0;
+}
+
+void InProcessSerialPort::Poll(Entry& entry) {
+  if (loop_.IsVirtual()) loop_.Charge(kPollCostUs);
+  const int64_t nowUs = loop_.NowUs();
+  while (!entry.inFlight.empty() && entry.inFlight.front().arrivalUs <= nowUs) {
+    const std::string& bytes = entry.inFlight.front().bytes;
+    entry.rx.insert(entry.rx.end(), bytes.begin(), bytes.end());
+    entry.inFlight.pop_front();
+  }
+}
+
+int InProcessSerialPort::SioGetc(int port) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr) return kSioNotOpen;
+  Poll(*entry);
+  if (entry->rx.empty()) return kSioNoData;
+  const int byte = entry->rx.front();
+  entry->rx.pop_front();
+  return byte;
+}
+
+int InProcessSerialPort::SioRxQue(int port) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr) return kSioNotOpen;
+  Poll(*entry);
+  return static_cast<int>(std::min<size_t>(entry->rx.size(), INT_MAX));
+}
+
+int InProcessSerialPort::SioRxClear(int port) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr) return kSioNotOpen;
+  // Like a real line: what has arrived is dropped, what is still on its way arrives later.
+  entry->rx.clear();
+  return 0;
+}
+
+int InProcessSerialPort::SioTxClear(int port) {
+  // Written bytes reach the device at once; nothing waits to be sent.
+  return OpenEntry(port) == nullptr ? kSioNotOpen : 0;
+}
+
+int InProcessSerialPort::SioDone(int port) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr) return kSioNotOpen;
+  entry->open = false;
+  entry->rx.clear();
+  entry->inFlight.clear();
+  return 0;
+}
+
+std::string InProcessSerialPort::PortDescription(int port) const {
+  auto it = table_.find(port);
+  return it == table_.end() ? std::string() : it->second.description;
+}
+
+std::vector<int> InProcessSerialPort::Ports() const {
+  std::vector<int> ports;
+  for (const auto& [index, entry] : table_) ports.push_back(index);
+  return ports;
+}
+
+}  // namespace wendlar

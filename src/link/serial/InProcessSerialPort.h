@@ -1,0 +1,76 @@
+// Serial ports wired straight to in-process devices (the simulated controller), for
+// tests and --simulator.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "core/EventLoop.h"
+#include "core/SerialDevice.h"
+#include "link/serial/SerialPort.h"
+
+namespace wendlar {
+
+// Bytes the host writes reach the device at once (it answers synchronously, since
+// SendLine spins without pumping); the answer becomes visible in the receive queue only
+// after the device's reply latency on the loop's clock. On virtual time every
+// SioRxQue/SioGetc poll costs kPollCostUs, so a spin on a silent line ends in bounded
+// virtual time; on real time nothing is charged.
+class InProcessSerialPort : public SerialPort {
+ public:
+  static constexpr int64_t kPollCostUs = 1;
+
+  // No ports yet; add them with Attach and AddSilent.
+  explicit InProcessSerialPort(EventLoop& loop);
+  // One port at `port` wired to `device`.
+  InProcessSerialPort(EventLoop& loop, SerialDevice& device, int port = kFirstDevicePort);
+
+  // Wires `device` to an index; the device must outlive the port. `description` is shown
+  // beside "COM n" ("simulated controller" when empty).
+  void Attach(int port, SerialDevice& device, std::string description = {});
+  // A port that opens and takes bytes but never answers (an adapter with nothing behind it).
+  void AddSilent(int port, std::string description = {});
+  // A port held by another program: SioReset gives kSioPortBusy while set.
+  void SetBusy(int port, bool busy);
+  // Takes an index out of the table, closing it.
+  void Remove(int port);
+  bool IsOpen(int port) const;
+
+  int SioReset(int port, int rxQueueSize, int txQueueSize) override;
+  int SioBaud(int port, int baudCode) override;
+  int SioParms(int port, int parity, int stopBits, int dataBits) override;
+  int SioPuts(int port, const char* data, int length) override;
+  int SioPutc(int port, char byte) override;
+  int SioGetc(int port) override;
+  int SioRxQue(int port) override;
+  int SioRxClear(int port) override;
+  int SioTxClear(int port) override;
+  int SioDone(int port) override;
+  std::string PortDescription(int port) const override;
+  std::vector<int> Ports() const override;
+
+ private:
+  struct InFlight {
+    int64_t arrivalUs;
+    std::string bytes;
+  };
+  struct Entry {
+    SerialDevice* device = nullptr;  // null for a silent port
+    std::string description;
+    bool busy = false;
+    bool open = false;
+    std::deque<unsigned char> rx;
+    std::deque<InFlight> inFlight;
+  };
+
+  Entry* OpenEntry(int port);
+  // Charges one poll on virtual time and moves every answer that has arrived into rx.
+  void Poll(Entry& entry);
+
+  EventLoop& loop_;
+  std::map<int, Entry> table_;
+};
+
+}  // namespace wendlar
