@@ -1,14 +1,17 @@
 // wendlar-cli: the core without windows.
 #include <CLI/CLI.hpp>
 
-#include <iostream>
+#include "app/cli/CliCommands.h"
 
 int main(int argc, char** argv) {
-  CLI::App app{"Wendlar: host control program of a small CNC machine, without windows"};
+  CLI::App app{"Wendlar: host control program of a small CNC machine, without windows", "wendlar-cli"};
   app.set_version_flag("--version", std::string("wendlar-cli ") + WENDLAR_VERSION);
-  std::string home;
-  app.add_option("--home", home, "Program directory for settings and logs");
+  wendlar::cli::CliContext context;
+  app.add_option("--home", context.homeOption, "Program directory for settings and logs")
+      ->check(CLI::ExistingDirectory);
   app.require_subcommand(0, 1);
-  CLI11_PARSE(app, argc, argv);
-  return 0;
+
+  wendlar::cli::CommandTable commands(app, context);
+  wendlar::cli::RegisterPortsCommand(commands);
+  return commands.Run(argc, argv);
 }
