@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <variant>
 
+#include "config/EditText.h"
 #include "core/Numbers.h"
 
 namespace wendlar {
@@ -55,12 +56,6 @@ constexpr int kFillerLines = 9;
 bool MustBePositive(double C::*member) {
   return member == &C::Xscale || member == &C::Yscale || member == &C::Zscale || member == &C::R_cal ||
          member == &C::Arc_rez;
-}
-
-// A text field must stay one line, or every later line would shift.
-std::string OneLine(std::string text) {
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-  return text;
 }
 
 enum class LineRead { Ok, Unreadable, Refused };
