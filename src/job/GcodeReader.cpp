@@ -1,0 +1,534 @@
+#include "job/GcodeReader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "core/Numbers.h"
+
+namespace wendlar {
+
+namespace {
+
+constexpr int64_t kLong3Min = -8388608;
+constexpr int64_t kLong3Max = 8388607;
+
+bool IsCommentChar(char c) {
+  switch (c) {
+    case '!': case '(': case '*': case '/': case ';': case '[': case '\\': case '{':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsWordLetter(char c) {
+  switch (c) {
+    case 'F': case 'G': case 'H': case 'I': case 'J': case 'L': case 'M': case 'N':
+    case 'P': case 'Q': case 'R': case 'S': case 'T': case 'X': case 'Y': case 'Z':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsValueChar(char c) { return c == ' ' || c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9'); }
+
+// Optional sign, then digits with at most one point. A malformed text gives false and 0.
+bool ConvertValue(std::string_view t, double& v) {
+  v = 0;
+  size_t i = 0;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
+  size_t first = i;
+  bool point = false, nonZeroInt = false;
+  int digits = 0;
+  for (; i < t.size(); ++i) {
+    char c = t[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+      if (!point && c != '0') nonZeroInt = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  auto r = std::from_chars(t.data() + first, t.data() + t.size(), v, std::chars_format::fixed);
+  if (r.ec == std::errc::result_out_of_range) {
+    v = nonZeroInt ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (r.ec != std::errc() || r.ptr != t.data() + t.size()) {
+    v = 0;
+    return false;
+  }
+  if (negative) v = -v;
+  return true;
+}
+
+int ClampInt(double v) {
+  int64_t n = Nearest(v);
+  return static_cast<int>(std::clamp<int64_t>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+bool IsDrillMode(int mode) { return mode == 73 || (mode >= 81 && mode <= 84); }
+
+}  // namespace
+
+void StartGcodeState(GcodeState& state, double machineX, double machineY, double machineZ) {
+  state.TargetX = state.PrevX = machineX;
+  state.TargetY = state.PrevY = machineY;
+  state.TargetZ = state.PrevZ = machineZ;
+  state.Incremental = false;
+  state.CurrentFeed = 1.0;
+  state.MotionMode = 0;
+  state.TopZ = 0;
+  state.WordN = 0;
+  state.ParserLineNo = 1;
+  state.McodeWord = 255;
+  state.DwellPending = false;
+  state.ReturnToR = true;
+  state.HeadOffsetX = state.HeadOffsetY = 0;
+  state.LaserMode = false;
+  state.WordR = 0;
+}
+
+GcodeReader::GcodeReader(GcodeState& state, JobRunState& run, JobMachine& machine, const ConfigState& config,
+                         RunFlags& flags)
+    : s_(state), run_(run), m_(machine), config_(config), flags_(flags) {}
+
+bool GcodeReader::SkipsLine(std::string_view line) {
+  if (line.size() <= 1) return true;
+  switch (line[0]) {
+    case '!': case '%': case '(': case '*': case '/': case ':': case ';': case '[': case '\\': case '{':
+      return true;
+    default:
+      return false;
+  }
+}
+
+void GcodeReader::Message(const char* text) { m_.ShowCodeLine(text); }
+
+void GcodeReader::Refuse(const char* text) {
+  Message(text);
+  flags_.AbortRun = 1;
+}
+
+void GcodeReader::ParseGcodeLine() {
+  s_.MotionWords = 0;
+  s_.McodeWord = 255;
+  s_.DwellPending = false;
+  s_.WordH = -100.0;
+  s_.ValueError = false;
+  s_.LineHasR = s_.LineHasIJ = false;
+  run_.LineCounter += 1;
+  m_.ShowLineCounter(run_.LineCounter);
+
+  const std::string& t = s_.GcodeLineText;
+  const size_t n = t.size();
+  bool errorListed = false;
+  for (size_t i = 0; i < n && flags_.AbortRun == 0; ++i) {
+    char c = t[i];
+    if (IsCommentChar(c)) break;
+    if (!IsWordLetter(c)) continue;
+    valueText_.clear();
+    for (size_t j = i + 1; j < n && IsValueChar(t[j]); ++j) {
+      if (t[j] != ' ') valueText_.push_back(t[j]);
+    }
+    double value = 0;
+    s_.ValueError = !ConvertValue(valueText_, value);
+    s_.ArcEndX = s_.WordX;
+    s_.ArcEndY = s_.WordY;
+    ApplyWord(c, value);
+    // One message per line: a line of junk letters would otherwise flood the list.
+    if (s_.ValueError && !errorListed) {
+      m_.AddComList(kMsgValueError + std::to_string(s_.ParserLineNo));
+      errorListed = true;
+    }
+  }
+  s_.ParserLineNo += 1;
+}
+
+void GcodeReader::ApplyWord(char letter, double v) {
+  const int mode = s_.MotionMode;
+  const bool arcMode = mode == 2 || mode == 3;
+  const bool straightMode = mode == 0 || mode == 1 || IsDrillMode(mode);
+  switch (letter) {
+    case 'X':
+      s_.WordX = v;
+      ++s_.MotionWords;
+      if (arcMode) s_.ArcEndX = v;
+      else if (straightMode) s_.TargetX = s_.Incremental ? s_.TargetX + v : v;
+      break;
+    case 'Y':
+      s_.WordY = v;
+      ++s_.MotionWords;
+      if (arcMode) s_.ArcEndY = v;
+      else if (straightMode) s_.TargetY = s_.Incremental ? s_.TargetY + v : v;
+      break;
+    case 'Z':
+      s_.WordZ = v;
+      ++s_.MotionWords;
+      if (arcMode || straightMode) {
+        if (s_.Incremental) {
+          s_.TargetZ += v;
+        } else {
+          s_.TargetZ = v;
+          if (v > s_.TopZ) s_.TopZ = v;
+        }
+      }
+      break;
+    case 'I': s_.WordI = v; ++s_.MotionWords; s_.LineHasIJ = true; break;
+    case 'J': s_.WordJ = v; ++s_.MotionWords; s_.LineHasIJ = true; break;
+    case 'F':
+      s_.WordF = v;
+      // Segments already buffered keep the feed they were queued with.
+      if (v != s_.CurrentFeed) m_.FlushSegments();
+      s_.CurrentFeed = v;
+      ++s_.MotionWords;
+      if (!m_.UseFeed()) m_.ShowFeedLabel(std::to_string(Nearest(v)) + config_.Units.SpeedUnits);
+      break;
+    case 'P': s_.WordP = v; ++s_.MotionWords; break;
+    case 'N': s_.WordN = v; break;
+    case 'L': s_.WordL = v; break;
+    case 'R': s_.WordR = v; s_.LineHasR = true; break;
+    case 'Q': s_.WordQ = v; break;
+    case 'H': s_.WordH = v; break;
+    case 'M': s_.McodeWord = ClampInt(v); break;
+    case 'S':
+      if (mode == 0) {
+        // The speed command goes straight out; buffered feeds must not be overtaken.
+        if (m_.SegmentsPending()) m_.FlushSegments();
+        m_.SetJobSpindleSpeed(ClampInt(v));
+      }
+      break;
+    case 'T':
+      s_.ToolWord = v == 0 ? 30 : v;
+      ++s_.MotionWords;
+      s_.McodeWord = 6;
+      break;
+    case 'G': ApplyGcode(ClampInt(v)); break;
+    default: break;
+  }
+}
+
+void GcodeReader::ApplyGcode(int code) {
+  const bool metric = config_.Units.UnitsFactor != 1000.0;
+  switch (code) {
+    case 0: case 1: case 2: case 3: case 73: case 81: case 82: case 83: case 84:
+      s_.MotionMode = code;
+      break;
+    case 80: s_.MotionMode = 0; break;
+    case 4: s_.DwellPending = true; break;
+    case 90: s_.Incremental = false; break;
+    case 91: s_.Incremental = true; Message(kMsgG91); break;
+    case 98: s_.ReturnToR = false; break;
+    case 99: s_.ReturnToR = true; break;
+    case 18: Refuse(kMsgG18); break;
+    case 19: Refuse(kMsgG19); break;
+    case 20:
+      if (metric) {
+        Message(kMsgImperialFile);
+        Refuse(kMsgToImperial);
+      }
+      break;
+    case 21:
+      if (!metric) {
+        Message(kMsgMetricFile);
+        Refuse(kMsgToMetric);
+      }
+      break;
+    default: break;
+  }
+}
+
+std::optional<int32_t> GcodeReader::Steps(double v, double scale) const {
+  if (!std::isfinite(v)) return std::nullopt;
+  double fileUnits = static_cast<double>(Nearest(v * config_.Units.UnitsFactor));
+  int64_t steps = Nearest(fileUnits * scale);
+  if (steps < kLong3Min || steps > kLong3Max) return std::nullopt;
+  return static_cast<int32_t>(steps);
+}
+
+std::optional<int32_t> GcodeReader::StepsDirect(double v, double scale) const {
+  if (!std::isfinite(v)) return std::nullopt;
+  int64_t steps = Nearest(v * config_.Units.UnitsFactor * scale);
+  if (steps < kLong3Min || steps > kLong3Max) return std::nullopt;
+  return static_cast<int32_t>(steps);
+}
+
+int GcodeReader::FeedValue() const {
+  int64_t v = m_.UseFeed() ? m_.FeedIdx() : Nearest(s_.CurrentFeed);
+  // Below 1 would mean no cap for a segment and a standstill for a Z move.
+  return static_cast<int>(std::clamp<int64_t>(v, 1, 100));
+}
+
+void GcodeReader::RunGcodeLine() {
+  m_.ShowCodeLine(s_.GcodeLineText);
+  if (SkipsLine(s_.GcodeLineText)) return;
+  ParseGcodeLine();
+  ExecuteGcodeLine();
+}
+
+bool GcodeReader::Step(GcodeLineSource& source) {
+  if (!source.ReadLine(lineText_)) return false;
+  s_.GcodeLineText.swap(lineText_);
+  RunGcodeLine();
+  return true;
+}
+
+void GcodeReader::ExecuteGcodeLine() {
+  bool done = true;
+  if (s_.DwellPending) {
+    m_.FlushSegments();
+    m_.Dwell(std::max(s_.WordP, 0.0));  // a negative time would wrap in the dwell record
+  } else {
+    const bool moved = s_.MotionWords > 0;
+    switch (s_.MotionMode) {
+      case 0: done = Rapid(); break;
+      case 1: if (moved) done = Feed(); break;
+      case 2: case 3: if (moved) done = Arc(); break;
+      case 73: done = Peck(); break;
+      case 83: if (moved) done = Peck(); break;
+      case 81: case 82: done = Drill(); break;
+      case 84: if (moved) done = Drill(); break;
+      default: break;
+    }
+    if (done) done = Mcode();
+  }
+  if (!done) return;  // refused: the run ends, the position stays where the machine is
+  s_.PrevX = s_.TargetX - s_.HeadOffsetX;
+  s_.PrevY = s_.TargetY - s_.HeadOffsetY;
+  s_.PrevZ = s_.TargetZ;
+}
+
+bool GcodeReader::Rapid() {
+  const MachineConfig& c = config_.Config;
+  if (m_.SegmentsPending()) m_.FlushSegments();
+  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  auto xs = Steps(x, c.Xscale), ys = Steps(y, c.Yscale), zs = Steps(s_.TargetZ, c.Zscale);
+  if (!xs || !ys || !zs) {
+    Refuse(kMsgLong3);
+    return false;
+  }
+  bool any = false;
+  // Z first, up or down, so a rapid never drags the tool through the work.
+  if (s_.TargetZ != s_.PrevZ) {
+    m_.MoveZ(-*zs, m_.SpeedIndexOf(c.Z_1st_drop), false);
+    any = true;
+  }
+  if (x != s_.PrevX || y != s_.PrevY) {
+    m_.RapidXY(*xs, *ys);
+    any = true;
+  }
+  if (any) ++stats_.Rapids;
+  m_.SetLastStep(*xs, *ys, -*zs);
+  return true;
+}
+
+bool GcodeReader::Feed() {
+  const MachineConfig& c = config_.Config;
+  auto xs = Steps(s_.TargetX - s_.HeadOffsetX, c.Xscale), ys = Steps(s_.TargetY - s_.HeadOffsetY, c.Yscale);
+  auto zs = Steps(s_.TargetZ, c.Zscale);
+  if (!xs || !ys || !zs) {
+    Refuse(kMsgLong3);
+    return false;
+  }
+  int speed = FeedValue();
+  if (s_.LaserMode) {
+    m_.QueueMoveW(*xs, *ys, static_cast<int32_t>(std::clamp<int64_t>(Nearest(s_.WordL * 50 / 17) + 20, 0, kLong3Max)),
+                  speed);
+  } else {
+    m_.QueueMove(*xs, *ys, -*zs, speed);
+  }
+  ++stats_.Feeds;
+  return true;
+}
+
+bool GcodeReader::Arc() {
+  if (s_.LineHasR && !s_.LineHasIJ) {
+    Refuse(kMsgRArc);
+    return false;
+  }
+  const MachineConfig& c = config_.Config;
+  const double uf = config_.Units.UnitsFactor;
+  const double endX = s_.ArcEndX - s_.HeadOffsetX, endY = s_.ArcEndY - s_.HeadOffsetY;
+  ArcResolution res;
+  res.Res = c.Arc_rez;
+  res.Scale = c.Xscale;
+  res.CoarseRadius = 30;
+  res.MinRes = 0.5 / uf;  // a chord of at least one step
+  res.MinRadius = c.Xscale > 0 ? 0.5 / (uf * c.Xscale) : 0;
+  ArcPlan plan = PlanArc(s_.PrevX, s_.PrevY, s_.PrevX + s_.WordI, s_.PrevY + s_.WordJ, endX, endY,
+                         s_.MotionMode == 2, res);
+  // The whole circle must fit the step range; this also bounds the number of chords.
+  const double r = plan.Radius;
+  if (!StepsDirect(plan.CentreX - r, c.Xscale) || !StepsDirect(plan.CentreX + r, c.Xscale) ||
+      !StepsDirect(plan.CentreY - r, c.Yscale) || !StepsDirect(plan.CentreY + r, c.Yscale) ||
+      !StepsDirect(s_.PrevZ, c.Zscale) || !StepsDirect(s_.TargetZ, c.Zscale) ||
+      !std::isfinite(endX) || !std::isfinite(endY)) {
+    Refuse(kMsgLong3);
+    return false;
+  }
+  if (plan.Empty) {
+    // Nothing to cut: the machine stays at the start, and so does the position.
+    s_.TargetX = s_.PrevX + s_.HeadOffsetX;
+    s_.TargetY = s_.PrevY + s_.HeadOffsetY;
+    return true;
+  }
+  const int speed = FeedValue();
+  const int32_t power = static_cast<int32_t>(std::clamp<int64_t>(Nearest(s_.WordL * 50 / 17) + 20, 0, kLong3Max));
+  const int64_t n = std::max<int64_t>(plan.Chords, 1);
+  const double zStep = (s_.TargetZ - s_.PrevZ) / static_cast<double>(n);
+  const bool helix = s_.TargetZ != s_.PrevZ;
+  for (int64_t k = 0; k <= plan.Chords + 1; ++k) {
+    double a = plan.AngleAt(k);
+    double z = !helix ? s_.TargetZ : (k >= n ? s_.TargetZ : s_.PrevZ + zStep * static_cast<double>(k));
+    int32_t xs = *StepsDirect(plan.XAt(a), c.Xscale);
+    int32_t ys = *StepsDirect(plan.YAt(a), c.Yscale);
+    if (s_.LaserMode) {
+      m_.QueueMoveW(xs, ys, power, speed);
+    } else {
+      m_.QueueMove(xs, ys, -*StepsDirect(z, c.Zscale), speed);
+    }
+    ++stats_.ArcPoints;
+    if (flags_.AbortRun) break;
+  }
+  ++stats_.Arcs;
+  s_.TargetX = s_.ArcEndX;
+  s_.TargetY = s_.ArcEndY;
+  return true;
+}
+
+bool GcodeReader::DrillPosition(int32_t& xs, int32_t& ys) {
+  const MachineConfig& c = config_.Config;
+  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  auto sx = Steps(x, c.Xscale), sy = Steps(y, c.Yscale);
+  if (!sx || !sy) return false;
+  xs = *sx;
+  ys = *sy;
+  return true;
+}
+
+bool GcodeReader::Peck() {
+  const MachineConfig& c = config_.Config;
+  if (!(s_.WordQ > 0)) {
+    Refuse(kMsgPeckQ);
+    return false;
+  }
+  const double bottom = s_.WordR - std::fabs(s_.TargetZ);
+  int32_t xs = 0, ys = 0;
+  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(bottom, c.Zscale) ||
+      !Steps(s_.TopZ, c.Zscale)) {
+    Refuse(kMsgLong3);
+    return false;
+  }
+  m_.FlushSegments();
+  if (s_.TargetX - s_.HeadOffsetX != s_.PrevX || s_.TargetY - s_.HeadOffsetY != s_.PrevY) m_.RapidXY(xs, ys);
+  const int feed = FeedValue();
+  const int drop = m_.SpeedIndexOf(c.Z_1st_drop), raise = m_.SpeedIndexOf(c.Z_raise_vel);
+  const double uf = config_.Units.UnitsFactor;
+  // A peck below one file unit would only repeat the same step position.
+  const double peck = std::max(s_.WordQ, 1.0 / uf);
+  const double retract = uf == 1000.0 ? kG73RetractInch : kG73RetractMm;
+  auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
+  double level = s_.WordR;
+  m_.MoveZ(zSteps(level), drop, false);
+  do {
+    level = std::max(level - peck, bottom);
+    m_.MoveZ(zSteps(level), feed, false);
+    if (s_.MotionMode == 83) {
+      m_.MoveZ(zSteps(s_.WordR), raise, false);
+    } else if (level > bottom) {
+      m_.MoveZ(zSteps(std::min(level + retract, s_.WordR)), raise, false);
+    }
+  } while (level > bottom && flags_.AbortRun == 0);
+  m_.MoveZ(zSteps(s_.TopZ), drop, false);
+  // Later feeds count their deltas from where the cycle left the machine.
+  m_.SetLastStep(xs, ys, zSteps(s_.TopZ));
+  ++stats_.DrillCycles;
+  return true;
+}
+
+bool GcodeReader::Drill() {
+  const MachineConfig& c = config_.Config;
+  int32_t xs = 0, ys = 0;
+  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(s_.TargetZ, c.Zscale) ||
+      !Steps(s_.TopZ, c.Zscale)) {
+    Refuse(kMsgLong3);
+    return false;
+  }
+  m_.FlushSegments();
+  if (s_.TargetX - s_.HeadOffsetX != s_.PrevX || s_.TargetY - s_.HeadOffsetY != s_.PrevY) m_.RapidXY(xs, ys);
+  auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
+  if (s_.TargetZ != s_.PrevZ) m_.MoveZ(zSteps(s_.WordR), m_.SpeedIndexOf(c.Z_1st_drop), false);
+  m_.Dwell(0.2);
+  m_.MoveZ(zSteps(s_.TargetZ), FeedValue(), false);
+  if (s_.MotionMode == 82) m_.Dwell(0.4);
+  double up = s_.ReturnToR ? s_.WordR : s_.TopZ;
+  m_.MoveZ(zSteps(up), m_.SpeedIndexOf(c.Z_raise_vel), false);
+  m_.SetLastStep(xs, ys, zSteps(up));
+  ++stats_.DrillCycles;
+  return true;
+}
+
+bool GcodeReader::Mcode() {
+  const MachineConfig& c = config_.Config;
+  switch (s_.McodeWord) {
+    case 0:
+      if (m_.PauseonM0()) {
+        m_.FlushSegments();
+        m_.WaitForContinue();
+      }
+      break;
+    case 3:
+      if (!m_.SpindleRunning()) {
+        m_.FlushSegments();
+        m_.SpindleOn(0);
+        if (m_.UseRpm()) m_.SetJobSpindleSpeed(m_.SpindleRpm());
+      }
+      break;
+    case 5: m_.FlushSegments(); m_.SpindleOff(); break;
+    case 6: {
+      m_.FlushSegments();
+      s_.HeadOffsetX = s_.HeadOffsetY = 0;
+      if (s_.ToolWord > 0 && s_.ToolWord < 30 && c.Man_toolch == 1) {
+        auto xs = StepsDirect(c.Toolch_xpos, c.Xscale), ys = StepsDirect(c.Toolch_ypos, c.Yscale);
+        auto zs = StepsDirect(c.Toolch_Zpos, c.Zscale);
+        if (!xs || !ys || !zs) {
+          Refuse(kMsgLong3);
+          return false;
+        }
+        m_.MoveZ(-*zs, m_.SpeedIndexOf(c.Z_raise_vel), true);
+        m_.RapidXY(*xs, *ys);
+        m_.SetLastStep(*xs, *ys, -*zs);
+        run_.ToolNumber = ClampInt(s_.ToolWord);
+        run_.ToolChangeStop = true;
+      }
+      if (s_.WordH == 1) {
+        s_.HeadOffsetX = c.Aux1R_xoff;
+        s_.HeadOffsetY = c.Aux1R_yoff;
+      } else if (s_.WordH == 2) {
+        s_.HeadOffsetX = c.Aux2R_xoff;
+        s_.HeadOffsetY = c.Aux2R_yoff;
+      }
+      break;
+    }
+    case 8: m_.FlushSegments(); m_.SetAux1(true); break;
+    case 9: m_.FlushSegments(); m_.SetAux1(false); break;
+    case 10: m_.FlushSegments(); m_.SetAux2(true); break;
+    case 11: m_.FlushSegments(); m_.SetAux2(false); break;
+    case 24:
+      m_.FlushSegments();
+      s_.LaserMode = true;
+      m_.SetLaserSegments(true);
+      m_.SetLaser(true);
+      break;
+    case 26: m_.FlushSegments(); m_.SetLaser(false); break;
+    default: break;
+  }
+  return true;
+}
+
+}  // namespace wendlar

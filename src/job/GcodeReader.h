@@ -1,0 +1,98 @@
+// The G-code reader: scans a line into the interpreter's registers and carries the line out.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "config/MachineConfig.h"
+#include "core/RunFlags.h"
+#include "job/ArcPath.h"
+#include "job/GcodeFile.h"
+#include "job/GcodeState.h"
+#include "job/JobMachine.h"
+
+namespace wendlar {
+
+// Reader messages, shown in the code-line panel.
+inline constexpr const char* kMsgG91 = "Warning G91 detected";
+inline constexpr const char* kMsgG18 = "Error G18 XZ plane not supported";
+inline constexpr const char* kMsgG19 = "Error G19 YZ plane not supported";
+inline constexpr const char* kMsgImperialFile = "Imperial Gcode file found";
+inline constexpr const char* kMsgToImperial = "Change to Imperial config";
+inline constexpr const char* kMsgMetricFile = "Metric Gcode file found";
+inline constexpr const char* kMsgToMetric = "Change to Metric config";
+inline constexpr const char* kMsgValueError = "ERR AT LINE #";
+inline constexpr const char* kMsgPeckQ = "Error peck depth Q must be above 0";
+inline constexpr const char* kMsgRArc = "Error R arcs not supported";
+inline constexpr const char* kMsgLong3 = "Long3 overflow";
+
+// G73 lifts this far above each peck to break the chip (user units for an inch machine;
+// a metric machine lifts the same 0.254 mm rounded to 0.25 mm).
+inline constexpr double kG73RetractInch = 0.010;
+inline constexpr double kG73RetractMm = 0.25;
+
+// What the reader did, for the checker and the benchmark.
+struct GcodeStats {
+  int64_t Rapids = 0;        // rapid lines that moved
+  int64_t Feeds = 0;         // straight feeds queued
+  int64_t Arcs = 0;          // arcs cut (helices included)
+  int64_t DrillCycles = 0;   // drilling cycles carried out
+  int64_t ArcPoints = 0;     // chord points handed to the buffer
+};
+
+class GcodeReader {
+ public:
+  GcodeReader(GcodeState& state, JobRunState& run, JobMachine& machine, const ConfigState& config,
+              RunFlags& flags);
+
+  // True for a line the reader passes over: length 0 or 1, or a skip character first.
+  static bool SkipsLine(std::string_view line);
+
+  // Scans GcodeLineText into the registers (counts the line, shows "Line # ").
+  void ParseGcodeLine();
+  // Carries out the line just parsed: dwell, motion, then M code; updates PrevX/Y/Z.
+  void ExecuteGcodeLine();
+  // The engine's line step for GcodeLineText: shows it, then skips or parses and executes it.
+  void RunGcodeLine();
+  // Reads the next line from the source and runs it; false at the end of the file.
+  bool Step(GcodeLineSource& source);
+
+  // The speed value of feeds and feeding Z moves: the job's feed or FeedIdx, 1..100.
+  int FeedValue() const;
+
+  const GcodeStats& Stats() const { return stats_; }
+
+ private:
+  void ApplyWord(char letter, double value);
+  void ApplyGcode(int code);
+  void Message(const char* text);
+  // Refuses the line: message, AbortRun, and nothing more of the line runs.
+  void Refuse(const char* text);
+
+  // Steps of a length in user units: to whole file units, then to steps (rapids, feeds,
+  // drilling) or in one rounding (arcs, tool change). Empty outside the 24-bit range.
+  std::optional<int32_t> Steps(double v, double scale) const;
+  std::optional<int32_t> StepsDirect(double v, double scale) const;
+
+  bool Rapid();
+  bool Feed();
+  bool Arc();
+  bool Peck();
+  bool Drill();
+  bool Mcode();
+  // Rapid to the cycle's XY when it changed; false when refused.
+  bool DrillPosition(int32_t& xs, int32_t& ys);
+
+  GcodeState& s_;
+  JobRunState& run_;
+  JobMachine& m_;
+  const ConfigState& config_;
+  RunFlags& flags_;
+  GcodeStats stats_;
+  std::string valueText_;
+  std::string lineText_;
+};
+
+}  // namespace wendlar

@@ -1,0 +1,77 @@
+// Everything the job readers call outside themselves: segment buffer, machine operations, console output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/CommandRecord.h"
+
+namespace wendlar {
+
+// The readers see the machine only through this. The console (with the segment buffer and the
+// speed tables) implements it for runs; the checker and the tests implement it without a
+// controller. Step values arrive as the controller wants them: Z already negated.
+class JobMachine {
+ public:
+  virtual ~JobMachine() = default;
+
+  // Segment buffer.
+  // Stores a feed to the absolute step target; speed is the speed-index cap.
+  virtual void QueueMove(int32_t x, int32_t y, int32_t z, double speed) = 0;
+  // Stores a laser feed to (x, y) with the absolute laser power w.
+  virtual void QueueMoveW(int32_t x, int32_t y, int32_t w, double speed) = 0;
+  // Plans and sends everything buffered; returns when it is sent or AbortRun is set.
+  virtual void FlushSegments() = 0;
+  // True while segments are buffered and not yet flushed.
+  virtual bool SegmentsPending() const = 0;
+  // Records the step position a rapid or Z move left the machine at, so the next feed starts there.
+  virtual void SetLastStep(int32_t x, int32_t y, int32_t z) = 0;
+  virtual int32_t LastStepX() const = 0;
+  virtual int32_t LastStepY() const = 0;
+  virtual int32_t LastStepZ() const = 0;
+  // The feed index taken at the last flush.
+  virtual int FeedIdx() const = 0;
+  // Buffered segments go out as laser segments while set.
+  virtual void SetLaserSegments(bool on) = 0;
+  // Speed-table index of a configured velocity.
+  virtual int SpeedIndexOf(int velocity) const = 0;
+
+  // Machine operations, each one controller command (or two).
+  virtual void QueueCommand(const CommandRecord& record) = 0;
+  virtual void RapidXY(int32_t x, int32_t y) = 0;
+  virtual void MoveZ(int32_t z, int speedIndex, bool wait) = 0;
+  // Seconds; the console clamps to 10 s.
+  virtual void Dwell(double seconds) = 0;
+  virtual void SpindleOn(int output) = 0;
+  virtual void SpindleOff() = 0;
+  virtual bool SpindleRunning() const = 0;
+  virtual void SetAux1(bool on) = 0;
+  virtual void SetAux2(bool on) = 0;
+  virtual void SetLaser(bool on) = 0;
+  // The spindle-speed setter of a job (no Use_rpm test, no label).
+  virtual void SetJobSpindleSpeed(int rpm) = 0;
+  // Returns when the operator presses Continue (or AbortRun is set).
+  virtual void WaitForContinue() = 0;
+
+  // Console read-outs and inputs.
+  // The feed label (`Feedlab`) for an F word.
+  virtual void ShowFeedLabel(const std::string& text) = 0;
+  // "Line # " followed by the counter.
+  virtual void ShowLineCounter(int lineCounter) = 0;
+  // One line of the code-line panel (a job line or a reader message).
+  virtual void ShowCodeLine(const std::string& text) = 0;
+  // Empties the code-line panel.
+  virtual void ClearCodeLines() = 0;
+  // One item of the hidden message list `Com_list`.
+  virtual void AddComList(const std::string& text) = 0;
+  // Run_button caption and, with it, whether Run_button and Preview are enabled.
+  virtual void SetRunControls(const std::string& caption, bool enabled) = 0;
+  // Creates "debug.txt" when the console's debug option is set.
+  virtual void StartDebugLog() = 0;
+  virtual bool UseFeed() const = 0;
+  virtual bool UseRpm() const = 0;
+  virtual int SpindleRpm() const = 0;
+  virtual bool PauseonM0() const = 0;
+};
+
+}  // namespace wendlar
