@@ -12,9 +12,9 @@ namespace wendlar {
 class InstanceLock {
  public:
   enum class State {
-    kAcquired,    // this process holds the lock
+    kAcquired,       // this process holds the lock
     kHeldElsewhere,  // another process holds it: this one should end silently
-    kUnavailable  // the lock file could not be made; better to run than to refuse
+    kUnavailable,    // the lock file could not be made; better to run than to refuse
   };
 
   // A lock named `name` kept in `dir`.
@@ -25,9 +25,11 @@ class InstanceLock {
 
   // Tries once, without waiting. Calling it again while held changes nothing.
   [[nodiscard]] State TryAcquire();
+  // True while this object holds the lock.
   bool Held() const { return fd_ >= 0; }
   // Lets go of the lock (also done by the destructor).
   void Release();
+  // The lock file, for messages.
   const std::filesystem::path& FilePath() const { return path_; }
 
   // The executable's file name without its folder, followed by "_2nd_instance_lockout",

@@ -34,10 +34,12 @@ class InProcessSerialPort : public SerialPort {
   void AddSilent(int port, std::string description = {});
   // A port held by another program: SioReset gives kSioPortBusy while set.
   void SetBusy(int port, bool busy);
-  // Takes an index out of the table, closing it.
+  // Takes an index out of the table (a device unplugged), closing it.
   void Remove(int port);
+  // True between a successful SioReset and SioDone.
   bool IsOpen(int port) const;
 
+  // The Sio* operations as SerialPort describes them.
   int SioReset(int port, int rxQueueSize, int txQueueSize) override;
   int SioBaud(int port, int baudCode) override;
   int SioParms(int port, int parity, int stopBits, int dataBits) override;

@@ -40,6 +40,7 @@ class PosixSerialPorts : public SerialPort {
   // The device path behind an index, empty when none.
   std::string DevicePath(int port) const;
 
+  // The Sio* operations as SerialPort describes them.
   int SioReset(int port, int rxQueueSize, int txQueueSize) override;
   int SioBaud(int port, int baudCode) override;
   int SioParms(int port, int parity, int stopBits, int dataBits) override;
