@@ -29,6 +29,8 @@ int CommandTable::Run(int argc, char** argv) {
   for (const auto& [sub, run] : commands_) {
     if (sub->parsed()) return run(context_);
   }
+  // A subcommand added straight to the App has done its work in its own callback.
+  if (!app_.get_subcommands().empty()) return 0;
   std::cout << app_.help();
   return 0;
 }
