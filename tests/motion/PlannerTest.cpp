@@ -127,11 +127,11 @@ TEST(Planner, MassCompensationSlowsRunsOfShortSegmentsThroughModerateCorners) {
 }
 
 TEST(Planner, DecelerationIsLimitedByTheControllerRampTable) {
-  // Ramp of 10 steps per index: a 95-step segment can shed 9 indices and no more.
+  // Ramp of 10 steps per index: a 90-step segment sheds exactly 9 indices, its length included.
   auto ramp = [](MotionRig& rig) {
     for (int k = 1; k <= 100; ++k) rig.tables.ControllerTable[k] = static_cast<uint16_t>(10 * k);
   };
-  const std::vector<Target> line = {{95, 0, 0}, {190, 0, 0}, {285, 0, 0}};
+  const std::vector<Target> line = {{90, 0, 0}, {180, 0, 0}, {270, 0, 0}};
   MotionRig rig;
   ramp(rig);
   Plan(rig, line);
