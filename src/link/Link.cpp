@@ -112,7 +112,8 @@ void Link::ReadReplyLine() {
     if (c > 31) line += static_cast<char>(c);
     if (c == 13) break;
   }
-  if (line.size() > 2) {
+  // The offline reports are the only replies of two characters worth decoding.
+  if (line.size() > 2 || line == "E1" || line == "E2") {
     DecodeReply(line);
     ++RepliesDecoded;
   }
@@ -199,6 +200,12 @@ void Link::QueueCommand(const CommandRecord& record) {
   // A record kept while disconnected would move the machine after a reconnect.
   if (!Connected) return;
   if (DirectSend) {
+    // Records still queued from before the switch go first, so call order holds.
+    while (!queue_.empty()) {
+      const CommandRecord earlier = queue_.front();
+      queue_.pop_front();
+      SendPacketPaced(earlier);
+    }
     SendPacketPaced(record);
     return;
   }

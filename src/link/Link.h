@@ -77,7 +77,8 @@ class Link {
   // Writes the characters one by one and a CR; no queue clearing, no reply read.
   // Used for the handshake lines and the connection window's test line.
   void SendRawLine(std::string_view text);
-  // Reads what has arrived, up to a CR, and decodes it when it holds more than 2 characters.
+  // Reads what has arrived, up to a CR, and decodes it when it holds more than 2
+  // characters or is an offline report ("E1", "E2").
   void ReadReplyLine();
   // Recognises a reply line, fills its reply buffer and calls its handler.
   void DecodeReply(const std::string& line);

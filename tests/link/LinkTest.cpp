@@ -7,6 +7,7 @@
 #include "core/VirtualEventLoop.h"
 #include "link/Commands.h"
 #include "link/Link.h"
+#include "link/Wire.h"
 #include "link/WorkUnit.h"
 
 namespace wendlar {
@@ -116,6 +117,12 @@ TEST_F(LinkTest, SendLineExchangesOneLineAndBoundsTheWait) {
   link.SendLine("R2\n\r");
   EXPECT_EQ(link.SpinCount, kReplySpinLimit + 1);
 
+  // Nothing longer than the controller's line buffer goes out.
+  port.lines.clear();
+  link.SendLine("V" + std::string(kMaxLineLength, '1'));
+  EXPECT_TRUE(port.lines.empty());
+  EXPECT_EQ(link.View().Response_lab.Caption(), "Line too long");
+
   // Raw lines go out byte by byte with a CR, and nothing is read.
   port.written.clear();
   port.rx = "junk";
@@ -150,7 +157,7 @@ TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLine) {
   EXPECT_EQ(link.InfoReply, (std::array<uint8_t, 5>{1, 2, 3, 4, 5}));
 
   // Offline reports reach the console; decoding goes on.
-  Receive("E1 \r");
+  Receive("E1\r");
   Receive("E2x\r");
   Receive("E3x\r");
   EXPECT_EQ(console.offline, 2);
@@ -375,7 +382,7 @@ TEST_F(LinkQueueTest, StopJumpsTheQueueAndDiscardsWhatWasBeforeIt) {
   EXPECT_EQ(Traffic(), std::vector<std::string>{"P80"});
 }
 
-TEST_F(LinkQueueTest, NothingQueuedLeavesWhileNotConnected) {
+TEST_F(LinkQueueTest, NothingStaleLeavesAndDirectSendingKeepsCallOrder) {
   link.Connected = false;
   link.QueueCommand(cmd::Aux1(true));
   EXPECT_FALSE(link.CommandPending());
@@ -392,6 +399,15 @@ TEST_F(LinkQueueTest, NothingQueuedLeavesWhileNotConnected) {
   link.Connected = true;
   loop.RunFor(50);
   EXPECT_TRUE(port.lines.empty());
+
+  // Records queued before direct sending began leave before the first direct one.
+  link.UsbTimer().SetEnabled(false);
+  link.QueueCommand(cmd::Aux2(true));
+  link.SetDirectSend(true);
+  link.QueueCommand(cmd::StartBuffer());
+  link.SetDirectSend(false);
+  EXPECT_EQ(Traffic(), (std::vector<std::string>{"P12", "P03"}));
+  port.lines.clear();
 
   // The connection code empties the queue when a connection is made.
   link.UsbTimer().SetEnabled(false);
