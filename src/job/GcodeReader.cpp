@@ -108,7 +108,7 @@ bool GcodeReader::SkipsLine(std::string_view line) {
   }
 }
 
-void GcodeReader::Message(const char* text) { m_.ShowCodeLine(text); }
+void GcodeReader::Message(const char* text) { m_.ShowMessage(text); }
 
 void GcodeReader::Refuse(const char* text) {
   Message(text);

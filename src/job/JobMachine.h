@@ -22,6 +22,8 @@ class JobMachine {
   virtual void QueueMoveW(int32_t x, int32_t y, int32_t w, double speed) = 0;
   // Plans and sends everything buffered; returns when it is sent or AbortRun is set.
   virtual void FlushSegments() = 0;
+  // Drops whatever is buffered without sending it.
+  virtual void ClearSegments() = 0;
   // True while segments are buffered and not yet flushed.
   virtual bool SegmentsPending() const = 0;
   // Records the step position a rapid or Z move left the machine at, so the next feed starts there.
@@ -58,14 +60,18 @@ class JobMachine {
   virtual void ShowFeedLabel(const std::string& text) = 0;
   // "Line # " followed by the counter.
   virtual void ShowLineCounter(int lineCounter) = 0;
-  // One line of the code-line panel (a job line or a reader message).
+  // One line of the code-line panel: a job line as read, or the drawing limits.
   virtual void ShowCodeLine(const std::string& text) = 0;
+  // A reader's warning or error; the console shows it in the code-line panel too.
+  virtual void ShowMessage(const std::string& text) = 0;
   // Empties the code-line panel.
   virtual void ClearCodeLines() = 0;
   // One item of the hidden message list `Com_list`.
   virtual void AddComList(const std::string& text) = 0;
-  // Run_button caption and, with it, whether Run_button and Preview are enabled.
-  virtual void SetRunControls(const std::string& caption, bool enabled) = 0;
+  // Enables Run_button once a job is ready.
+  virtual void EnableRun() = 0;
+  // A job that cannot run: the caption on Run_button, which is disabled with Preview.
+  virtual void ShowRunError(const std::string& caption) = 0;
   // Creates "debug.txt" when the console's debug option is set.
   virtual void StartDebugLog() = 0;
   virtual bool UseFeed() const = 0;
