@@ -7,10 +7,16 @@
 namespace wendlar {
 
 inline constexpr int kConsoleHeight = 750;
+
+// The one long operation that may hold the console; manual motion and a second long
+// operation are refused while one runs.
+enum class LongOperation { None, Job, Initialisation, TableRead, Probing, Macro, Connecting };
 inline constexpr int kContinueExtraHeight = 40;
 
 struct ConsoleState {
   int ClockTicks = 0;               // +1 per Clock tick (200 ms); waits count it
+  int PollCount = 0;                // +1 per link tick; WaitPolls resets and counts it
+  bool Busy = false;                // the controller executes a motion or dwell (state bit 3)
   int JobMode = 1;                  // 1 spooler (Quorlex) mode, 2 G-code mode
   std::string SpoolFileName = " ";  // a single blank: no file selected
   std::string GcodeFileName = " ";
@@ -42,6 +48,7 @@ struct ConsoleState {
   uint8_t Aux1State = 0;
   uint8_t Aux2State = 0;
   bool SpindleRunning = false;
+  LongOperation Operation = LongOperation::None;
 
   // Machine position in user units from the last position report (no work offset).
   double MachineX = 0, MachineY = 0, MachineZ = 0, MachineW = 0;
@@ -50,6 +57,28 @@ struct ConsoleState {
 
   // The active work offset subtracted from the read-out while UserCoords is set.
   double ActiveOffsetX = 0, ActiveOffsetY = 0;
+};
+
+// Holds the console's long-operation state for a scope; Acquired() is false when another
+// operation already holds it, and then nothing is changed.
+class OperationGuard {
+ public:
+  OperationGuard(ConsoleState& state, LongOperation op) : state_(state) {
+    if (state_.Operation == LongOperation::None) {
+      state_.Operation = op;
+      acquired_ = true;
+    }
+  }
+  ~OperationGuard() {
+    if (acquired_) state_.Operation = LongOperation::None;
+  }
+  OperationGuard(const OperationGuard&) = delete;
+  OperationGuard& operator=(const OperationGuard&) = delete;
+  bool Acquired() const { return acquired_; }
+
+ private:
+  ConsoleState& state_;
+  bool acquired_ = false;
 };
 
 }  // namespace wendlar

@@ -1,0 +1,75 @@
+#include "console/CommandSender.h"
+
+namespace wendlar {
+
+namespace {
+// Link ticks to wait for a busy report before taking the move as already done: the buffer
+// report comes round at least every 135 ms, so 20 ticks (300 ms) see two of them.
+constexpr int kBusyAppearPolls = 20;
+// Time bound on each link tick a wait counts, for a loop whose timer stalls.
+constexpr int64_t kPerPollTimeoutMs = 1000;
+}  // namespace
+
+void CommandSender::SendCommand(uint8_t code, uint8_t b1, uint8_t b2) { Send(CommandRecord(code, {b1, b2})); }
+
+void CommandSender::SendCommand5(uint8_t code, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
+  Send(CommandRecord(code, {b1, b2, b3, b4, b5}));
+}
+
+void CommandSender::SendCommandNow(uint8_t code, uint8_t b1, uint8_t b2) { SendNow(CommandRecord(code, {b1, b2})); }
+
+void CommandSender::SendCommand5Now(uint8_t code, uint8_t b1, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
+  SendNow(CommandRecord(code, {b1, b2, b3, b4, b5}));
+}
+
+void CommandSender::Send(const CommandRecord& record) {
+  if (link_.Connected) link_.QueueCommand(record);
+}
+
+void CommandSender::SendNow(const CommandRecord& record) {
+  if (link_.Connected) link_.SendPacket(record);
+}
+
+bool CommandSender::SendChecked(const std::optional<CommandRecord>& record, bool now) {
+  if (!record) {
+    // Sending the low 24 bits would move the machine to a wrong place.
+    view_.Progress.SetCaption("Long3 overflow");
+    flags_.AbortRun = 1;
+    return false;
+  }
+  if (now) {
+    SendNow(*record);
+  } else {
+    Send(*record);
+  }
+  return true;
+}
+
+bool CommandSender::LinkPolling() const {
+  return link_.Connected && (link_.UsbTimer().Enabled() || link_.InLinkTick);
+}
+
+bool CommandSender::WaitPolls(int n) {
+  state_.PollCount = 0;
+  return link_.Loop().WaitUntil(
+             [&] { return state_.PollCount >= n || !LinkPolling() || flags_.Closing; },
+             kPerPollTimeoutMs * n) &&
+         state_.PollCount >= n;
+}
+
+bool CommandSender::WaitMoveDone() {
+  EventLoop& loop = link_.Loop();
+  state_.PollCount = 0;
+  auto stop = [&] { return flags_.StopWaiting() || !LinkPolling(); };
+  loop.WaitUntil([&] { return state_.Busy || stop() || state_.PollCount >= kBusyAppearPolls; },
+                 kPerPollTimeoutMs * kBusyAppearPolls);
+  if (stop()) return false;
+  if (!state_.Busy) return true;  // finished between two reports
+  // A move may take long; the wait ends with the move, a stop, or the link going quiet.
+  while (!loop.WaitUntil([&] { return !state_.Busy || stop(); }, 60000)) {
+    if (!LinkPolling()) return false;
+  }
+  return !stop();
+}
+
+}  // namespace wendlar
