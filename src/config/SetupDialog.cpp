@@ -148,6 +148,7 @@ TSetupmenu::TSetupmenu(ConfigState& state, const ConfigIo& io, Prompts& prompts,
     : state_(state), io_(io), prompts_(prompts), console_(console), machine_(machine) {}
 
 void TSetupmenu::ConfigToDialog() {
+  filled_ = true;
   const MachineConfig& c = state_.Config;
   TSetupmenuView& v = View;
   v.Rap_timer.SetPosition(c.Rap_timer);
@@ -241,6 +242,8 @@ void TSetupmenu::ConfigToDialog() {
 }
 
 void TSetupmenu::DialogToConfig() {
+  // Boxes never filled hold no configuration: applying them would clear every flag.
+  if (!filled_) return;
   MachineConfig& c = state_.Config;
   TSetupmenuView& v = View;
   c.Rap_timer = static_cast<uint8_t>(v.Rap_timer.Position());

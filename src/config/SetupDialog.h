@@ -94,7 +94,7 @@ class TSetupmenu {
 
   // Fields to controls; runs at every show and after every load.
   void ConfigToDialog();
-  // Controls to fields.
+  // Controls to fields; nothing until ConfigToDialog has filled the boxes once.
   void DialogToConfig();
   // After a machine file load: the units radios and Comment the loader chose, then ConfigToDialog.
   void RefreshAfterLoad();
@@ -153,6 +153,7 @@ class TSetupmenu {
   Prompts& prompts_;
   ConsoleSettings& console_;
   MachineActions& machine_;
+  bool filled_ = false;
 };
 
 }  // namespace wendlar

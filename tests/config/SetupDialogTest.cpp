@@ -290,3 +290,26 @@ TEST_F(SetupDialogTest, SetAsDefaultSavesTheEnvironment) {
 
 }  // namespace
 }  // namespace wendlar
+
+namespace wendlar {
+namespace {
+
+TEST(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
+  testing::TempDir dir;
+  HomeDir home(dir.Path());
+  testing::RecordingConfigEvents events;
+  std::ostringstream out;
+  ConfigIo io{home, events, out};
+  ConfigState state;
+  SetDefaultConfig(state.Config);
+  testing::ScriptedPrompts prompts;
+  testing::FakeConsole console;
+  testing::FakeMachine machine;
+  TSetupmenu dialog(state, io, prompts, console, machine);
+  const auto before = MachineConfigLines(state);
+  dialog.DialogToConfig();  // the console applies the dialog at every show
+  EXPECT_EQ(MachineConfigLines(state), before);
+}
+
+}  // namespace
+}  // namespace wendlar
