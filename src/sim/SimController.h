@@ -45,10 +45,10 @@ class SimController : public SerialDevice {
   Steps4 MachinePosition();   // in the world's own coordinates
   uint8_t StateByte();
   uint8_t InputsByte();
-  int Head() const { return head_; }
-  int Tail() const { return tail_; }
+  int Head() { Update(); return head_; }
+  int Tail() { Update(); return tail_; }
   int BufferSize() const { return static_cast<int>(ring_.size()); }
-  int BufferFill() const;
+  int BufferFill();
   int CurrentSpeedIndex();
   uint8_t OutputStates() const;  // bit 0 spindle 1, 1 spindle 2, 2 aux 1, 3 aux 2
   int MeasuredRpm() const;
@@ -56,17 +56,17 @@ class SimController : public SerialDevice {
   const SimSpeeds& Speeds() const { return speeds_; }
 
   // --- Observability.
-  uint32_t ExecutedCount() const { return executedCount_; }
-  uint64_t TotalExecuted() const { return totalExecuted_; }
+  uint32_t ExecutedCount() { Update(); return executedCount_; }
+  uint64_t TotalExecuted() { Update(); return totalExecuted_; }
   // Records written while the ring was full (the host's pacing failed); they are dropped.
   uint64_t Overruns() const { return overruns_; }
   // Times a running job found its buffer empty before its end record, and the time spent so.
-  uint64_t Starvations() const { return starvations_; }
-  int64_t StarvedUs() const { return starvedUs_; }
+  uint64_t Starvations() { Update(); return starvations_; }
+  int64_t StarvedUs() { Update(); return starvedUs_; }
   // Simulated time from the start record 3 to the end record 80 (or to the job's end by a
   // stop or fault); while a job runs, the time so far.
   int64_t JobRunTimeUs();
-  bool JobRunning() const { return running_; }
+  bool JobRunning() { Update(); return running_; }
   const std::deque<TraceLine>& TraceLines() const { return lines_; }
   const std::deque<TraceRecord>& TraceRecords() const { return records_; }
   void ClearTrace();

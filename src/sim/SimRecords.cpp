@@ -54,7 +54,8 @@ bool SimController::EnterRing(const Record& r) {
   return true;
 }
 
-int SimController::BufferFill() const {
+int SimController::BufferFill() {
+  Update();
   return head_ >= tail_ ? head_ - tail_ : BufferSize() - (tail_ - head_);
 }
 
