@@ -313,9 +313,12 @@ bool GcodeReader::Rapid() {
     return false;
   }
   bool any = false;
+  // Where the tool really is: a drilling cycle or a tool change may have left it off PrevZ.
+  int32_t zNow = m_.LastStepZ();
   // Z first, up or down, so a rapid never drags the tool through the work.
   if (s_.TargetZ != s_.PrevZ) {
     m_.MoveZ(-*zs, m_.SpeedIndexOf(c.Z_1st_drop), false);
+    zNow = -*zs;
     any = true;
   }
   if (x != s_.PrevX || y != s_.PrevY) {
@@ -323,7 +326,7 @@ bool GcodeReader::Rapid() {
     any = true;
   }
   if (any) ++stats_.Rapids;
-  m_.SetLastStep(*xs, *ys, -*zs);
+  m_.SetLastStep(*xs, *ys, zNow);
   return true;
 }
 
