@@ -10,7 +10,7 @@ inline constexpr int kConsoleHeight = 750;
 
 // The one long operation that may hold the console; manual motion and a second long
 // operation are refused while one runs.
-enum class LongOperation { None, Job, Initialisation, TableRead, Probing, Macro, Connecting };
+enum class LongOperation { None, Job, Initialisation, TableRead, Probing, Macro, Connecting, ManualMove };
 inline constexpr int kContinueExtraHeight = 40;
 
 struct ConsoleState {
@@ -35,6 +35,7 @@ struct ConsoleState {
   bool InitRequested = false;
   bool Initialising = false;
   bool JobActive = false;
+  bool JobCompleted = false;        // the last job (or border run) ended with an empty buffer
   bool Paused = false;
   bool DebugLog = false;
   bool WAxisShown = false;
@@ -48,6 +49,8 @@ struct ConsoleState {
   uint8_t Aux1State = 0;
   uint8_t Aux2State = 0;
   bool SpindleRunning = false;
+  bool KeyJogUsed = false;          // set by the first keyboard jog, never cleared
+  bool JogRunning = false;          // a continuous jog was started and not yet stopped
   LongOperation Operation = LongOperation::None;
 
   // Machine position in user units from the last position report (no work offset).
