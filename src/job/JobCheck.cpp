@@ -213,7 +213,8 @@ struct SpoolWalk {
       case kSpoolAux1Head: case kSpoolAux2Head:
         M.FlushSegments();
         if (r.Kind == kSpoolAux1Head) M.SetAux1(r.A == 1); else M.SetAux2(r.A == 1);
-        if (r.A != 2) M.Dwell(0);
+        if (r.A == 0) M.Dwell(r.Kind == kSpoolAux1Head ? c.Aux1_dw_up : c.Aux2_dw_up);
+        if (r.A == 1) M.Dwell(r.Kind == kSpoolAux1Head ? c.Aux1_dw_down : c.Aux2_dw_down);
         break;
       case kSpoolPause: M.FlushSegments(); break;
       default: break;
@@ -320,7 +321,7 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
       limits.YMax = FileUnits(machine.MaxY, config.Config.Yscale);
       limits.ZTop = FileUnits(-machine.MinZ, config.Config.Zscale);
       limits.ZBot = FileUnits(-machine.MaxZ, config.Config.Zscale);
-      counts = {Count("Lines", source.LineNumber()), Count("Lines executed", run.LineCounter),
+      counts = {Count("Lines read", source.LineNumber()), Count("Lines executed", run.LineCounter),
                 Count("Rapids", st.Rapids), Count("Feeds", st.Feeds), Count("Arcs", st.Arcs),
                 Count("Drilling cycles", st.DrillCycles)};
       if (run.ToolChangeStop) counts.push_back(Count("Stops for tool", run.ToolNumber));
@@ -334,7 +335,11 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
     out << Count("Packets", sink.Records) << "\n";
   }
   out << Count("Messages", static_cast<int64_t>(machine.Messages.size())) << "\n";
-  for (const auto& m : machine.Messages) out << "  " << (spool ? "record " : "line ") << m.Line << ": " << m.Text << "\n";
+  for (const auto& m : machine.Messages) {
+    out << "  ";
+    if (m.Line > 0) out << (spool ? "record " : "line ") << m.Line << ": ";
+    out << m.Text << "\n";
+  }
   const bool ok = opened && flags.AbortRun == 0;
   out << (ok ? "The job runs to its end" : "The job would stop") << "\n";
   return ok;
