@@ -29,6 +29,7 @@ class SimController : public SerialDevice {
  public:
   // `clockUs` gives the current time in microseconds (virtual in tests, real on a pty).
   explicit SimController(std::function<int64_t()> clockUs, SimOptions options = {});
+  // Takes its time from the loop, which must outlive it.
   explicit SimController(EventLoop& loop, SimOptions options = {});
 
   // Takes the host's bytes and appends the replies to every complete line.

@@ -232,7 +232,10 @@ std::string SimController::PositionReport() {
 std::string SimController::VariableReport() {
   std::array<uint8_t, 12> b{};
   if (readJustLatched_ || selectedVariable_ == 0) {
+    // A memory read answers once; plain reads of set 0 (the transfer test) then see zeros.
     b = window_;
+    window_ = {};
+    readJustLatched_ = false;
   } else if (selectedVariable_ == 3) {
     const bool sp1 = spindleOn_[0];
     const bool sp2 = spindleOn_[1];
