@@ -27,6 +27,13 @@ double ArcPlan::AngleAt(int64_t k) const {
   return Clockwise ? StartAngle + d : StartAngle - d;
 }
 
+bool ArcPlan::Sweeps(double angle) const {
+  double from = Clockwise ? angle - StartAngle : StartAngle - angle;
+  from = std::fmod(from, kTwoPi);
+  if (from < 0) from += kTwoPi;
+  return from <= Sweep;
+}
+
 double ArcPlan::XAt(double angle) const { return CentreX + Radius * std::sin(angle); }
 double ArcPlan::YAt(double angle) const { return CentreY + Radius * std::cos(angle); }
 

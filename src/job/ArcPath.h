@@ -29,6 +29,8 @@ struct ArcPlan {
 
   // Angle of point k; Chords + 1 gives the end angle.
   double AngleAt(int64_t k) const;
+  // True when the arc passes the angle (taken modulo a turn).
+  bool Sweeps(double angle) const;
   double XAt(double angle) const;
   double YAt(double angle) const;
 };

@@ -365,12 +365,19 @@ bool GcodeReader::Arc() {
   res.MinRadius = c.Xscale > 0 ? 0.5 / (uf * c.Xscale) : 0;
   ArcPlan plan = PlanArc(s_.PrevX, s_.PrevY, s_.PrevX + s_.WordI, s_.PrevY + s_.WordJ, endX, endY,
                          s_.MotionMode == 2, res);
-  // The whole circle must fit the step range; this also bounds the number of chords.
-  const double r = plan.Radius;
-  if (!StepsDirect(plan.CentreX - r, c.Xscale) || !StepsDirect(plan.CentreX + r, c.Xscale) ||
-      !StepsDirect(plan.CentreY - r, c.Yscale) || !StepsDirect(plan.CentreY + r, c.Yscale) ||
-      !StepsDirect(s_.PrevZ, c.Zscale) || !StepsDirect(s_.TargetZ, c.Zscale) ||
-      !std::isfinite(endX) || !std::isfinite(endY)) {
+  // Every point of the arc must fit the step range. Its extremes are its ends and the axis
+  // crossings it passes; with the chord floor this also bounds the number of chords.
+  bool inRange = StepsDirect(s_.PrevZ, c.Zscale) && StepsDirect(s_.TargetZ, c.Zscale) && std::isfinite(endX) &&
+                 std::isfinite(endY) && std::isfinite(plan.Radius);
+  if (inRange && !plan.Empty) {
+    const double quarter = M_PI / 2;
+    for (double a : {plan.StartAngle, plan.EndAngle, 0.0, quarter, 2 * quarter, 3 * quarter}) {
+      if (a == plan.StartAngle || a == plan.EndAngle || plan.Sweeps(a)) {
+        inRange = inRange && StepsDirect(plan.XAt(a), c.Xscale) && StepsDirect(plan.YAt(a), c.Yscale);
+      }
+    }
+  }
+  if (!inRange) {
     Refuse(kMsgLong3);
     return false;
   }

@@ -157,10 +157,23 @@ TEST(GcodeArcs, RadiusFormAndHugeCirclesAreRefused) {
   EXPECT_EQ(r.m.Moves(), Calls({"Rapid 8000 0"}));
   EXPECT_EQ(r.flags.AbortRun, 1);
 
-  GcodeRig huge;  // end in range, circle far outside it
+  GcodeRig huge;  // the end lies on the start's ray: a whole circle far outside the range
   huge.Run("G0 X1\nG2 X1.1 Y0 I-1000 J0\n");
   EXPECT_EQ(huge.m.Messages, Calls({"Long3 overflow"}));
   EXPECT_TRUE(Moves(huge.m).empty());
+
+  GcodeRig crossing;  // ends in range, but the arc swings past X -1048.6
+  crossing.Run("G0 X-1000 Y1\nG3 X-1000 Y-1 I0 J-1\nG3 X-1000 Y-201 I0 J-100\n");
+  EXPECT_EQ(crossing.m.Messages, Calls({"Long3 overflow"}));
+  EXPECT_EQ(crossing.m.Moves().size(), 1u + 252u);  // only the first, small arc
+
+  GcodeRig gentle;  // a huge radius, a short arc: every point is in range
+  gentle.Run("G0 X1 Y0\nG2 X1.1 Y-0.1 I-1000 J0\n");
+  EXPECT_TRUE(gentle.m.Messages.empty());
+  auto pts = Moves(gentle.m);
+  ASSERT_FALSE(pts.empty());
+  EXPECT_EQ(pts.back().x, 8000);
+  EXPECT_EQ(pts.back().y, -800);
 }
 
 TEST(GcodeDrilling, G81ReturnsToRWithG99AndToTheTopWithG98) {
