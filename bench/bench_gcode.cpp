@@ -56,7 +56,7 @@ struct QuietMachine : BufferedJobMachine {
   void SetJobSpindleSpeed(int) override {}
   void WaitForContinue() override {}
   void ShowFeedLabel(const std::string&) override {}
-  void ShowLineCounter(int) override {}
+  void ShowLineCounter(const std::string&) override {}
   void ShowCodeLine(const std::string&) override {}
   void ShowMessage(const std::string&) override {}
   void ClearCodeLines() override {}
@@ -107,7 +107,7 @@ fs::path ArcFile(int64_t lines) {
       x += 0.05;
       n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y%.4f\n", x, y);
     } else {
-      // A half circle of radius 0.05 up or down (about 25 chords at Arc_rez 0.05).
+      // A half circle of radius 0.05 up or down (12 chords and the end at Arc_rez 0.05).
       double ex = x + 0.1;
       n = std::snprintf(buf, sizeof buf, "%s X%.4f Y%.4f I0.05 J0 (arc)\n", i % 2 ? "G2" : "G3", ex, y);
       x = ex;

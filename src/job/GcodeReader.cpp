@@ -123,7 +123,7 @@ void GcodeReader::ParseGcodeLine() {
   s_.ValueError = false;
   s_.LineHasR = s_.LineHasIJ = false;
   run_.LineCounter += 1;
-  m_.ShowLineCounter(run_.LineCounter);
+  m_.ShowLineCounter("Line # " + std::to_string(run_.LineCounter));
 
   const std::string& t = s_.GcodeLineText;
   const size_t n = t.size();

@@ -31,7 +31,7 @@ TEST(GcodeLines, ShortAndMarkedLinesAreShownButSkipped) {
   EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0"}));
   EXPECT_EQ(rig.m.CodeLines.size(), 12u);
   EXPECT_EQ(rig.run.LineCounter, 1);
-  EXPECT_EQ(rig.m.LineCounterShown, 1);
+  EXPECT_EQ(rig.m.LineCounterShown, "Line # 1");
 }
 
 TEST(GcodeWords, CommentsCaseAndSpacesInValues) {

@@ -18,7 +18,7 @@ class RecordingMachine : public JobMachine {
   std::vector<std::string> ComList;
   std::vector<std::string> Messages;
   std::string FeedLabel;
-  int LineCounterShown = 0;
+  std::string LineCounterShown;
   int Pending = 0;
   int32_t X = 0, Y = 0, Z = 0;
   int FeedIndexAtFlush = 7;
@@ -70,7 +70,7 @@ class RecordingMachine : public JobMachine {
   void SetJobSpindleSpeed(int rpm) override { Add("Rpm", rpm); }
   void WaitForContinue() override { Calls.push_back("WaitForContinue"); }
   void ShowFeedLabel(const std::string& text) override { FeedLabel = text; }
-  void ShowLineCounter(int n) override { LineCounterShown = n; }
+  void ShowLineCounter(const std::string& text) override { LineCounterShown = text; }
   void ShowCodeLine(const std::string& text) override { CodeLines.push_back(text); }
   void ShowMessage(const std::string& text) override {
     Messages.push_back(text);
