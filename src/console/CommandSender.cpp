@@ -50,18 +50,19 @@ bool CommandSender::LinkPolling() const {
 }
 
 bool CommandSender::WaitPolls(int n) {
-  state_.PollCount = 0;
-  return link_.Loop().WaitUntil(
-             [&] { return state_.PollCount >= n || !LinkPolling() || flags_.Closing; },
-             kPerPollTimeoutMs * n) &&
-         state_.PollCount >= n;
+  // Counted from now rather than reset, so a wait nested in another does not cut it short.
+  const int start = *pollCount_;
+  auto polls = [&] { return *pollCount_ - start; };
+  return link_.Loop().WaitUntil([&] { return polls() >= n || !LinkPolling() || flags_.Closing; },
+                                kPerPollTimeoutMs * n) &&
+         polls() >= n;
 }
 
 bool CommandSender::WaitMoveDone() {
   EventLoop& loop = link_.Loop();
-  state_.PollCount = 0;
+  const int start = *pollCount_;
   auto stop = [&] { return flags_.StopWaiting() || !LinkPolling(); };
-  loop.WaitUntil([&] { return state_.Busy || stop() || state_.PollCount >= kBusyAppearPolls; },
+  loop.WaitUntil([&] { return state_.Busy || stop() || *pollCount_ - start >= kBusyAppearPolls; },
                  kPerPollTimeoutMs * kBusyAppearPolls);
   if (stop()) return false;
   if (!state_.Busy) return true;  // finished between two reports

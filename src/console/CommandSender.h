@@ -41,6 +41,9 @@ class CommandSender {
   // have finished between two reports).
   bool WaitMoveDone();
 
+  // The link's tick counter that WaitPolls counts (the console's own PollCount until set).
+  void CountPollsOf(int& counter) { pollCount_ = &counter; }
+
   bool Connected() const { return link_.Connected; }
   Link& LinkRef() { return link_; }
 
@@ -51,6 +54,7 @@ class CommandSender {
   ConsoleState& state_;
   ConsoleView& view_;
   RunFlags& flags_;
+  int* pollCount_ = &state_.PollCount;
 };
 
 }  // namespace wendlar

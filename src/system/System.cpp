@@ -12,19 +12,57 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       out(outRef),
       link(loop, ports, flags),
       console(loop, config, flags),
-      sender(link, console.State, console.View, flags) {
+      sender(link, console.State, console.View, flags),
+      setup(config, ConfigOutput(), prompts, consoleSettings, machine),
+      environment(config, ConfigOutput(), prompts, consoleSettings, setup),
+      jumpbox(offsets, config, ConfigOutput(), loop, consoleSettings, machine),
+      tables(config, home, motion),
+      segments(config, tables, motion, motion, flags),
+      manual(ManualContext{config, console, sender, tables, segments, motion, prompts, flags, nullptr, {}}),
+      polling(link, report),
+      connection(link, polling, ports, environment.Env, linkEvents),
+      tableRead(link, polling, report, home, linkEvents),
+      status(loop, console, link, polling, report, tables, sender, config, flags),
+      initialisation(loop, console, sender, config, machine, flags) {
   link.SetConsole(this);
-  link.SetPoller(this);
   console.Create();
+  tableRead.SetTarget(tables.ControllerTable);
+  sender.CountPollsOf(polling.PollCount);
+  tables.ShowMaxVelocity = [this](const std::string& text) { setup.View.Max_Velocity.SetCaption(text); };
+  setup.SaveEnvironment = [this] { (void)environment.SaveEnvironment(); };
+
+  console.Hooks.ApplyConfigDialog = [this] { setup.DialogToConfig(); };
+  console.Hooks.OpenLinkWindow = [this] { connection.Show(); };
+  console.Hooks.CloseLink = [this] { connection.Stop_usbClick(); };
+  console.Hooks.SpeedTableValue = [this](int index) {
+    return index >= 1 && index <= SpeedTables::kMaxSteps ? int{tables.VelTableX[static_cast<size_t>(index)]} : 0;
+  };
+  console.Hooks.JogDisplayMode = [this] { return setup.Flags.JogDisplayMode; };
+
+  ManualHooks& m = manual.Context.hooks;
+  m.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
+  m.EnableLimits = [this] { initialisation.EnableLimits(); };
+  m.HomeXNYP = [this] { return setup.View.Hm_XNYP.Checked(); };
+
+  StatusHooks& h = status.Hooks;
+  h.AddFaultHistory = [this](const std::string& text) { jumpbox.AddFaultHistory(text); };
+  h.InterlockEnabled = [this] { return setup.View.Interlock_enable.Checked(); };
+  h.ServoEnabled = [this] { return setup.Flags.ServoEnabled != 0; };
+  h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
+  h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
+  h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
 }
 
 System::~System() {
   flags.Closing = true;
   link.SetConsole(nullptr);
-  link.SetPoller(nullptr);
 }
 
-void System::OnLinkTick(bool) { ++console.State.PollCount; }
+void System::Start() {
+  (void)environment.LoadEnvironment();
+  console.StartClock();
+  console.Show();
+}
 
 void System::ControllerOffline() {
   console.View.Running.SetCaption("Controller OfflIne");
@@ -37,6 +75,6 @@ void System::ShowProgress(const std::string& text) { console.View.Progress.SetCa
 
 void System::ShowMessage(const std::string& text) { console.View.Com_list.AddItem(text); }
 
-void System::RefreshDialog() {}
+void System::RefreshDialog() { setup.RefreshAfterLoad(); }
 
 }  // namespace wendlar

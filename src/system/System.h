@@ -4,21 +4,33 @@
 #include <iosfwd>
 
 #include "config/ConfigFile.h"
+#include "config/Environment.h"
 #include "config/MachineConfig.h"
+#include "config/SetupDialog.h"
+#include "config/WorkOffsets.h"
 #include "console/CommandSender.h"
 #include "console/Console.h"
+#include "console/Initialisation.h"
+#include "console/ManualControl.h"
+#include "console/StatusReaction.h"
 #include "core/EventLoop.h"
 #include "core/HomeDir.h"
 #include "core/Prompts.h"
 #include "core/RunFlags.h"
+#include "link/Connection.h"
 #include "link/Link.h"
+#include "link/Polling.h"
+#include "link/TableReadBack.h"
 #include "link/serial/SerialPort.h"
+#include "motion/SegmentBuffer.h"
+#include "motion/SpeedTables.h"
+#include "system/SystemAdapters.h"
 
 namespace wendlar {
 
 // The GUI creates one; every test creates a fresh one. Two may live side by side: there is
 // no global state. The loop, the ports and the prompts are the seams the caller chooses.
-class System : private LinkConsole, private LinkPoller, private ConfigEvents {
+class System : private LinkConsole, private ConfigEvents {
  public:
   System(EventLoop& loop, SerialPort& ports, Prompts& prompts, HomeDir home, std::ostream& out);
   System(const System&) = delete;
@@ -37,6 +49,39 @@ class System : private LinkConsole, private LinkPoller, private ConfigEvents {
   Console console;
   CommandSender sender;
 
+  // Adapters between the modules' interfaces.
+  ConsoleSettingsAdapter consoleSettings{*this};
+  MachineAdapter machine{*this};
+  MotionAdapter motion{*this};
+  LinkEventsAdapter linkEvents{*this};
+
+  // Settings windows.
+  TSetupmenu setup;
+  TEnvir_setup environment;
+  WorkOffsetState offsets;
+  TJumpbox jumpbox;
+
+  // Motion planning.
+  SpeedTables tables;
+  SegmentBuffer segments;
+
+  // Moves, jogs, homing, outputs and speed controls of the console.
+  ManualControl manual;
+
+  // The live link: reports, polling, connection, table read-back.
+  ControllerReport report;
+  Polling polling;
+  Connection connection;
+  TableReadBack tableRead;
+
+  // Run control's reactions and the initialisation.
+  StatusReaction status;
+  Initialisation initialisation;
+
+  // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
+  // and opens the connection window, whose Wait_clock then auto-connects.
+  void Start();
+
   // Where configuration loading and saving report.
   ConfigIo ConfigOutput() { return ConfigIo{home, *this, out}; }
 
@@ -44,8 +89,6 @@ class System : private LinkConsole, private LinkPoller, private ConfigEvents {
   // LinkConsole
   void ControllerOffline() override;
   void SetBufferGaugeColor(Color color) override;
-  // LinkPoller: counts link ticks for WaitPolls.
-  void OnLinkTick(bool recordSent) override;
   // ConfigEvents
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;

@@ -1,0 +1,264 @@
+#include "console/StatusReaction.h"
+
+#include <algorithm>
+
+#include "core/Numbers.h"
+#include "link/Commands.h"
+
+namespace wendlar {
+
+namespace {
+
+constexpr int kTaskTimerMs = 100;
+constexpr uint8_t kInfoOutputsKind = 255;
+constexpr uint8_t kInfoVersionBelow = 111;
+constexpr uint8_t kInfoToolBelow = 100;
+constexpr int kFirmwareCounters = 61;
+constexpr int kFirmwareCornerFinder = 64;
+constexpr int kFirmwareLampsInInfo = 100;
+
+// State byte bits.
+constexpr uint8_t kRunning = 0x80, kStopButton = 0x40, kOvertravel = 0x20, kStoppedByClick = 0x10;
+constexpr uint8_t kBusyBit = 0x08, kDataChecksum = 0x04, kRamChecksum = 0x02, kNotInitialised = 0x01;
+// Inputs byte bits.
+constexpr uint8_t kInDoor = 0x02, kInServo = 0x04;
+
+bool Has(uint8_t byte, uint8_t bit) { return (byte & bit) != 0; }
+
+}  // namespace
+
+std::string InputsString(uint8_t in) {
+  std::string s(8, '_');
+  if (Has(in, 0x80)) s[0] = 'S';
+  if (Has(in, 0x20)) s[1] = 'X';
+  if (!Has(in, 0x10)) s[2] = 'Y';
+  if (!Has(in, 0x08)) s[3] = 'Z';
+  if (!Has(in, 0x40)) s[4] = 'W';
+  if (!Has(in, 0x04)) s[5] = 'F';
+  if (!Has(in, 0x02)) s[6] = 'L';
+  return s;
+}
+
+StatusReaction::StatusReaction(EventLoop& loop, Console& console, Link& link, Polling& polling,
+                               ControllerReport& report, SpeedTables& tables, CommandSender& sender,
+                               const ConfigState& config, RunFlags& flags)
+    : loop_(loop),
+      console_(console),
+      link_(link),
+      polling_(polling),
+      report_(report),
+      tables_(tables),
+      sender_(sender),
+      config_(config),
+      flags_(flags) {
+  taskTimer_ = loop_.CreateTimer(kTaskTimerMs, false, [this] { TaskTick(); });
+  polling_.SetReceiver(this);
+}
+
+StatusReaction::~StatusReaction() { polling_.SetReceiver(nullptr); }
+
+void StatusReaction::History(const std::string& text) {
+  if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(text);
+}
+
+int StatusReaction::BufferFill() const {
+  const int head = report_.BufHead, tail = report_.BufTail;
+  return head >= tail ? head - tail : report_.BufferSize - (tail - head);
+}
+
+void StatusReaction::ShowStatus() {
+  ConsoleView& v = console_.View;
+  ConsoleState& s = console_.State;
+  const uint8_t in = report_.Inputs;
+  const uint8_t st = report_.StateByte;
+  const uint16_t head = report_.BufHead, tail = report_.BufTail;
+
+  if (Hooks.ShowHeadTail) Hooks.ShowHeadTail(head, tail);
+  const int fill = BufferFill();
+  v.Gauge1.SetPosition(static_cast<int>(Nearest((fill + 20) / 40.0)));
+  v.Gauge1.SetHint("Buffer Ram " + std::to_string(fill));
+
+  const std::string inputs = InputsString(in);
+  v.Micros.SetCaption(inputs);
+  if (Hooks.ServoEnabled && Hooks.ServoEnabled() && !Has(in, kInServo)) {
+    v.ServoF_Lab.SetCaption("Servo Fault");
+    if (!s.ServoFault) {
+      s.ServoFault = true;
+      v.ServoF_Lab.SetVisible(true);
+      EnableTask();
+      History("Servo Fault");
+    }
+  }
+
+  if (Hooks.PlasmaMode && Hooks.PlasmaMode()) {
+    v.Volt_Hi.SetBackColor(Has(in, kInDoor) ? kSilver : kRed);
+    v.Volt_low.SetBackColor(Has(in, kInServo) ? kSilver : kRed);
+    v.Volt_good.SetBackColor(Has(in, kInDoor) && Has(in, kInServo) ? kGreen : kSilver);
+  }
+
+  if (Hooks.InterlockEnabled && Hooks.InterlockEnabled()) {
+    if (!Has(in, kInDoor)) {
+      s.DoorOpen = false;
+    } else if (!s.DoorOpen) {
+      s.DoorOpen = true;
+      EnableTask();
+    }
+  }
+
+  if (!Has(st, kRunning)) {
+    if (s.JobActive) {
+      flags_.AbortRun = 1;
+      if (!Run.ToolChangeStop) {
+        v.Run_button.SetEnabled(true);
+        v.Run_button.SetFontColor(kGreen);
+      }
+      v.Preview.SetEnabled(true);
+      if (head != tail) {
+        Run.JobCompleted = false;
+        v.Progress.SetCaption("Job not completed !");
+        if (Has(st, kStopButton)) History("Stop Button pressed on controller!");
+        if (Has(st, kOvertravel)) History("Overtravel " + inputs);
+        if (Has(st, kDataChecksum)) History("Data sumcheck error");
+        if (Has(st, kRamChecksum)) History("Ram sumcheck error");
+        if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) History("Stopped by Click");
+        v.Progress.SetFontColor(kRed);
+      } else {
+        Run.JobCompleted = true;
+        History("Completed " + std::to_string(s.RanCount) + "/" + std::to_string(s.SentCount));
+        if (Run.ToolChangeStop && Run.ToolNumber != 0 && Hooks.ShowToolChangePrompt) Hooks.ShowToolChangePrompt();
+      }
+      s.JobActive = false;
+      console_.SetConsoleIdle(true);
+    }
+    v.Running.SetCaption("Local");
+  } else {
+    v.Running.SetCaption("Running");
+    s.JobActive = true;
+  }
+
+  s.InitRequested = false;
+
+  if (Has(st, kStopButton)) v.Running.SetCaption("Stop pressed!");
+  if (Has(st, kOvertravel)) v.Running.SetCaption("Overtravel!");
+  if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) v.Running.SetCaption("Stopped by Click");
+  if (Has(st, kBusyBit)) {
+    s.Busy = true;
+    if (Run.ProbeRunning) {
+      v.Running.SetCaption("Probing");
+    } else {
+      v.Dwell_LED.SetBackColor(kLime);
+    }
+  } else {
+    s.Busy = false;
+    v.Dwell_LED.SetBackColor(kGray);
+  }
+  if (Has(st, kDataChecksum)) v.Running.SetCaption("Data sumcheck error");
+  if (Has(st, kRamChecksum)) v.Running.SetCaption("Ram sumcheck error");
+  if (Has(st, kNotInitialised)) {
+    v.Running.SetCaption("Not Initialzed");
+    if (!s.Initialising) s.InitRequested = true;
+    EnableTask();
+  }
+}
+
+void StatusReaction::ShowLamp(Control& led, bool on) { led.SetBackColor(on ? kRed : kGray); }
+
+void StatusReaction::ShowInfo() {
+  const auto& b = link_.InfoReply;
+  ConsoleView& v = console_.View;
+  if (b[1] < kInfoVersionBelow) {
+    report_.FirmwareVersion = b[0];
+    if (!report_.VersionSeen) {
+      const bool wide = report_.FirmwareVersion >= kFirmwareWide;
+      report_.SpeedSteps = wide ? 250 : 100;
+      report_.BufferSize = wide ? 4000 : 4096;
+      (void)tables_.BuildSpeedTable(report_.SpeedSteps);  // a table file that cannot be written is no reason to stop
+      if (report_.FirmwareVersion > kFirmwareCornerFinder) v.CornerFinder1.SetEnabled(true);
+      const int feed = std::clamp(console_.State.FeedIndex, 0, SpeedTables::kMaxSteps);
+      v.Feedlab.SetCaption(std::to_string(tables_.VelTableX[static_cast<size_t>(feed)]) +
+                           config_.Units.SpeedUnits);
+      if (Hooks.ShowMaxSpeeds) Hooks.ShowMaxSpeeds("Max speeds " + std::to_string(report_.SpeedSteps));
+      report_.VersionSeen = true;
+    }
+  }
+  if (b[1] == kInfoOutputsKind) {
+    report_.ActualRpm = b[2] + 256 * b[3];
+    v.realrpmlab.SetCaption("Actual " + std::to_string(report_.ActualRpm));
+    if (report_.FirmwareVersion >= kFirmwareLampsInInfo) {
+      ShowOutputLamps({Has(b[4], 0x01), Has(b[4], 0x02), Has(b[4], 0x04), Has(b[4], 0x08)});
+      if (report_.FirmwareVersion >= kFirmwareSpeedInInfo) report_.CurrentSpeedIndex = b[0];
+    }
+  }
+  if (b[1] < kInfoToolBelow && report_.FirmwareVersion >= kFirmwareCounters) {
+    report_.ToolNumber = b[1];
+    v.Tooln_lab.SetCaption("Tool # " + std::to_string(b[1]));
+    console_.State.RanCount = b[2] + 256 * b[3] + 65536 * b[4];
+    v.Progcnt_lab.SetCaption("Sent # " + std::to_string(console_.State.RanCount) + "/" +
+                             std::to_string(console_.State.SentCount));
+  }
+}
+
+void StatusReaction::ShowPositions(int32_t x, int32_t y, int32_t third, bool thirdIsW) {
+  console_.ShowVelocity(report_.CurrentSpeedIndex);
+  console_.ShowPositions(x, y, third, thirdIsW);
+}
+
+void StatusReaction::ShowOutputLamps(const std::array<bool, 4>& on) {
+  ConsoleView& v = console_.View;
+  ShowLamp(v.Sp1_LED, on[0]);
+  ShowLamp(v.SP2_LED, on[1]);
+  ShowLamp(v.Aux1_LED, on[2]);
+  ShowLamp(v.Aux2_LED, on[3]);
+}
+
+void StatusReaction::ShowMemory() {
+  if (Hooks.ShowMemory) Hooks.ShowMemory();
+}
+
+void StatusReaction::ControllerSilent() {
+  ConsoleView& v = console_.View;
+  v.Running.SetCaption("Controller not responding");
+  v.Progress.SetCaption("Controller not responding");
+  v.Progress.SetFontColor(kRed);
+  History("Controller not responding");
+  flags_.AbortRun = 1;
+}
+
+void StatusReaction::StopFor(const std::string& runningText) {
+  sender_.SendCommand(commands::kStop, 0, 0);
+  loop_.PumpMessages();
+  (void)sender_.WaitPolls(2);
+  loop_.PumpMessages();
+  loop_.PumpMessages();
+  sender_.SendCommand(commands::kStopRelease, 0, 0);
+  console_.View.Running.SetCaption(runningText);
+}
+
+void StatusReaction::TaskTick() {
+  taskTimer_->SetEnabled(false);
+  ConsoleState& s = console_.State;
+  if (s.InitRequested && Hooks.InitialiseController) Hooks.InitialiseController();
+  if (s.DoorOpen && !Run.DoorStopHandled) {
+    Run.DoorStopHandled = true;
+    StopFor("Stopped by Door Open");
+  }
+  if (s.ServoFault && !Run.ServoStopHandled) {
+    Run.ServoStopHandled = true;
+    StopFor("Stopped by Servo Fault");
+  }
+  taskTimer_->SetEnabled(false);
+}
+
+void StatusReaction::ServoF_LabClick() {
+  console_.State.ServoFault = false;
+  console_.View.ServoF_Lab.SetVisible(false);
+}
+
+void StatusReaction::ProgressClick() { console_.View.Progress.SetFontColor(kBlack); }
+
+void StatusReaction::Progcnt_labClick() {
+  link_.QueueCommand(commands::ClearProgramCounter());
+  loop_.PumpMessages();
+}
+
+}  // namespace wendlar

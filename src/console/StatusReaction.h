@@ -1,0 +1,99 @@
+// The console's reaction to the controller's reports: buffer gauge, inputs, state texts,
+// door and servo latches, end of a job, fault-history lines, and the Task timer.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/CommandSender.h"
+#include "console/Console.h"
+#include "core/EventLoop.h"
+#include "core/RunFlags.h"
+#include "link/Link.h"
+#include "link/Polling.h"
+#include "motion/SpeedTables.h"
+
+namespace wendlar {
+
+// Run-control state the reactions share with the run entry and the job engines.
+struct RunState {
+  bool JobCompleted = false;
+  bool ToolChangeStop = false;  // set only by the G-code engine
+  int ToolNumber = 0;
+  bool DoorStopHandled = false;
+  bool ServoStopHandled = false;
+  bool ProbeRunning = false;    // a probe cycle shows "Probing" instead of the dwell LED
+  std::string JobDisplayName;
+};
+
+// What the reactions need from windows and modules beside the console. Hooks may stay empty.
+struct StatusHooks {
+  std::function<void(const std::string&)> AddFaultHistory;
+  std::function<bool()> InterlockEnabled;  // configuration dialog's Interlock_enable
+  std::function<bool()> ServoEnabled;      // "Enable Servo fault"
+  std::function<bool()> PlasmaMode;
+  std::function<void()> InitialiseController;
+  std::function<void(const std::string&)> ShowMaxSpeeds;  // configuration dialog's Max_speeds
+  std::function<void(uint16_t head, uint16_t tail)> ShowHeadTail;  // diagnostics window
+  std::function<void()> ShowToolChangePrompt;
+  std::function<void()> ShowMemory;  // tool changer window
+};
+
+// The inputs byte as the Micros label shows it, e.g. "SXYZWFL_".
+std::string InputsString(uint8_t inputs);
+
+class StatusReaction : public StatusReceiver {
+ public:
+  // Creates the Task timer (100 ms, stopped) and installs itself as the polling receiver.
+  StatusReaction(EventLoop& loop, Console& console, Link& link, Polling& polling, ControllerReport& report,
+                 SpeedTables& tables, CommandSender& sender, const ConfigState& config, RunFlags& flags);
+  ~StatusReaction() override;
+  StatusReaction(const StatusReaction&) = delete;
+  StatusReaction& operator=(const StatusReaction&) = delete;
+
+  RunState Run;
+  StatusHooks Hooks;
+
+  // After every buffer report.
+  void ShowStatus() override;
+  // After every information report: version, speed steps, rpm, lamps, tool and counter.
+  void ShowInfo() override;
+  void ShowPositions(int32_t x, int32_t y, int32_t third, bool thirdIsW) override;
+  void ShowOutputLamps(const std::array<bool, 4>& on) override;
+  void ShowMemory() override;
+  // The controller stopped answering: texts, history line, and every wait ends.
+  void ControllerSilent() override;
+
+  // The Task timer: a one-shot that runs the initialisation and the door and servo stops.
+  void TaskTick();
+  Timer& TaskTimer() { return *taskTimer_; }
+
+  // Label clicks.
+  void ServoF_LabClick();
+  void ProgressClick();
+  void Progcnt_labClick();
+
+  // Buffer fill from head and tail for the current buffer size.
+  int BufferFill() const;
+
+ private:
+  void EnableTask() { taskTimer_->SetEnabled(true); }
+  void History(const std::string& text);
+  void StopFor(const std::string& runningText);
+  void ShowLamp(Control& led, bool on);
+
+  EventLoop& loop_;
+  Console& console_;
+  Link& link_;
+  Polling& polling_;
+  ControllerReport& report_;
+  SpeedTables& tables_;
+  CommandSender& sender_;
+  const ConfigState& config_;
+  RunFlags& flags_;
+  std::unique_ptr<Timer> taskTimer_;
+};
+
+}  // namespace wendlar
