@@ -44,21 +44,21 @@ class SimController : public SerialDevice {
   // --- What the controller would report, decoded (tests compare these with the lines).
   Steps4 Position();          // as the position report gives it
   Steps4 MachinePosition();   // in the world's own coordinates
-  uint8_t StateByte();
-  uint8_t InputsByte();
-  int Head() { Update(); return head_; }
-  int Tail() { Update(); return tail_; }
-  int BufferSize() const { return static_cast<int>(ring_.size()); }
-  int BufferFill();
-  int CurrentSpeedIndex();
+  uint8_t StateByte();        // buffer report byte 5
+  uint8_t InputsByte();       // buffer report byte 4
+  int Head() { Update(); return head_; }  // where the next record enters
+  int Tail() { Update(); return tail_; }  // the next record to execute
+  int BufferSize() const { return static_cast<int>(ring_.size()); }  // 4096 or 4000
+  int BufferFill();           // records waiting, computed as the host computes it
+  int CurrentSpeedIndex();    // 0 when nothing moves
   uint8_t OutputStates() const;  // bit 0 spindle 1, 1 spindle 2, 2 aux 1, 3 aux 2
-  int MeasuredRpm() const;
-  int LaserValue() const { return laserValue_; }
+  int MeasuredRpm() const;    // the set speed while a spindle runs, else 0
+  int LaserValue() const { return laserValue_; }  // last fourth-channel value of record 23
   const SimSpeeds& Speeds() const { return speeds_; }
 
   // --- Observability.
-  uint32_t ExecutedCount() { Update(); return executedCount_; }
-  uint64_t TotalExecuted() { Update(); return totalExecuted_; }
+  uint32_t ExecutedCount() { Update(); return executedCount_; }  // as the info report gives it
+  uint64_t TotalExecuted() { Update(); return totalExecuted_; }  // never cleared but by a restart
   // Records written while the ring was full (the host's pacing failed); they are dropped.
   uint64_t Overruns() const { return overruns_; }
   // Times a running job found its buffer empty before its end record, and the time spent so.
@@ -67,18 +67,24 @@ class SimController : public SerialDevice {
   // Simulated time from the start record 3 to the end record 80 (or to the job's end by a
   // stop or fault); while a job runs, the time so far.
   int64_t JobRunTimeUs();
-  bool JobRunning() { Update(); return running_; }
+  bool JobRunning() { Update(); return running_; }  // state bit 7
+  // Every line received and reply sent, and every packet line with what became of it.
   const std::deque<TraceLine>& TraceLines() const { return lines_; }
   const std::deque<TraceRecord>& TraceRecords() const { return records_; }
   void ClearTrace();
 
   // --- Fault injection. Latched faults stay in the state byte until a reset record 1.
+  // The stop button: inputs bit 7 while held, state bit 6 latched; the job ends.
   void PressStopButton();
   void ReleaseStopButton();
+  // State bit 5; the job ends. Moves beyond the travel trip it too while limits are on.
   void TripOvertravel();
+  // Inputs bit 1 while open; with the door interlock option, motion holds while open.
   void OpenDoor();
   void CloseDoor();
+  // Inputs bit 2 clear while the servo drive reports a fault.
   void SetServoFault(bool fault);
+  // Plasma use only: the torch-height controller's two voltage lines (inputs bits 1, 2).
   void SetTorchVoltage(TorchVoltage v);
   // As if a packet had failed its checksum (state bit 2) or the ring's memory had (bit 1).
   void InjectDataChecksumError();
@@ -94,6 +100,7 @@ class SimController : public SerialDevice {
   void SetDeadLine(bool dead);
   // The next n lines are answered "E1" (controller offline) instead of their reply.
   void AnswerOffline(int n);
+  // The tool number the info report gives (a tool changer's business).
   void SetToolNumber(int tool) { toolNumber_ = tool; }
 
  private:
