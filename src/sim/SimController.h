@@ -34,6 +34,8 @@ class SimController : public SerialDevice {
 
   // Takes the host's bytes and appends the replies to every complete line.
   void Write(std::string_view bytes, std::string& reply) override;
+  // The options' reply latency.
+  int64_t ReplyLatencyUs() const override { return options_.replyLatencyUs; }
 
   // Moves the machine up to the clock's now; every query below does this first.
   void Update();

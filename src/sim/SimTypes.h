@@ -89,6 +89,8 @@ struct SimOptions {
   std::string identity = "Tovrel1.2";
   // Torch-height inputs instead of door and servo lines.
   bool plasma = false;
+  // How long a reply takes to reach the host over USB.
+  int64_t replyLatencyUs = 1000;
   // Steps moved by one single-step jog record.
   int jogStepSteps = 1;
   // Most trace entries kept (oldest dropped first); 0 keeps everything.
