@@ -57,7 +57,9 @@ std::vector<SpoolRecord> DemoJob() {
 TEST(Examples, DemoSpoolJobIsTheWrittenOne) {
   const fs::path file = ExamplesDir() / "demo.vrj";
   // WENDLAR_WRITE_EXAMPLES=1 regenerates the file after DemoJob changed.
-  if (std::getenv("WENDLAR_WRITE_EXAMPLES") != nullptr) ASSERT_TRUE(WriteSpoolFile(file, DemoJob()));
+  if (std::getenv("WENDLAR_WRITE_EXAMPLES") != nullptr) {
+    ASSERT_TRUE(WriteSpoolFile(file, DemoJob()));
+  }
   std::ifstream in(file, std::ios::binary);
   ASSERT_TRUE(in) << file;
   std::ostringstream bytes;
