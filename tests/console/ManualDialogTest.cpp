@@ -11,10 +11,7 @@ struct ManualDialogs : ::testing::Test {
   ManualControl& m = rig.manual;
   TCoordinatesView& d = rig.manual.Coordinates.View;
   void SetUp() override { rig.Connect(); }
-  std::vector<Record> After(size_t from) {
-    rig.RunMs(300);
-    return rig.Received(from);
-  }
+  std::vector<Record> After(size_t from) { return rig.After(from); }
   // Without the overrides record that several openers send first.
   std::vector<Record> MovesAfter(size_t from) {
     std::vector<Record> out;
@@ -22,12 +19,6 @@ struct ManualDialogs : ::testing::Test {
       if (r[0] != 135) out.push_back(r);
     }
     return out;
-  }
-  static Record Rec(std::initializer_list<uint8_t> bytes) {
-    Record r{};
-    size_t i = 0;
-    for (uint8_t b : bytes) r[i++] = b;
-    return r;
   }
   uint8_t SpdIdx(int v) { return static_cast<uint8_t>(rig.tables.SpeedIndexOf(v)); }
 };

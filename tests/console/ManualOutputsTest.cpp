@@ -15,16 +15,7 @@ struct ManualOutputs : ::testing::Test {
   ConsoleState& s = rig.sys.console.State;
   ConsoleView& v = rig.sys.console.View;
   void SetUp() override { rig.Connect(); }
-  std::vector<Record> After(size_t from) {
-    rig.RunMs(300);
-    return rig.Received(from);
-  }
-  Record Rec(std::initializer_list<uint8_t> bytes) {
-    Record r{};
-    size_t i = 0;
-    for (uint8_t b : bytes) r[i++] = b;
-    return r;
-  }
+  std::vector<Record> After(size_t from) { return rig.After(from); }
 };
 
 TEST_F(ManualOutputs, PwmCodeRoundsHalfToEvenAndIsBitReversedOnTheHundredStepController) {
@@ -221,24 +212,6 @@ TEST_F(ManualOutputs, WithoutALinkNothingLeavesAndNothingWaitsForever) {
   EXPECT_LT(rig.loop.NowUs() - start, 100000);
   EXPECT_EQ(v.Spindlebut.Caption(), "Spindle1 On");
   EXPECT_TRUE(After(from).empty());
-}
-
-TEST_F(ManualOutputs, PlasmaPanelTakesAMaterialRowAndReadsItBack) {
-  m.Speeds.SetPlasmaPanel(PlasmaRow{45, 0.5, 0.15, 120, 60});
-  EXPECT_EQ(v.Set_current.Caption(), "45");
-  EXPECT_EQ(v.Pierce_delay.Caption(), "0.50");
-  EXPECT_EQ(v.pierce_height.Caption(), "0.150");
-  EXPECT_EQ(v.THC_voltage.Caption(), "120");
-  EXPECT_EQ(v.Plasma_feed.Caption(), "60");
-  v.Plasma_feed.SetCaption("fast");
-  const PlasmaRow back = m.Speeds.PlasmaPanel();
-  EXPECT_DOUBLE_EQ(back.PierceHeight, 0.15);
-  EXPECT_DOUBLE_EQ(back.Feed, 0.0);
-  int opened = 0;
-  m.Context.hooks.OpenMaterialPicker = [&] { ++opened; };
-  m.Speeds.MaterialClick();
-  EXPECT_EQ(opened, 1);
-  EXPECT_FALSE(v.Form.Checked());  // the console leaves always-on-top for the picker
 }
 
 }  // namespace

@@ -19,6 +19,14 @@ namespace wendlar::testing {
 
 using Record = std::array<uint8_t, 11>;  // code, b1..b10 as the controller received them
 
+// A record from its leading bytes; the rest are 0.
+inline Record Rec(std::initializer_list<uint8_t> bytes) {
+  Record r{};
+  size_t i = 0;
+  for (uint8_t b : bytes) r[i++] = b;
+  return r;
+}
+
 struct RigFeeds : FeedSource {
   bool UseFeed() const override { return true; }
   int FeedIndex() const override { return 50; }
@@ -111,6 +119,11 @@ class ManualRig : private LinkPoller, private LinkReplyHandler, private CommandS
     return out;
   }
   size_t Mark() const { return sim.TraceRecords().size(); }
+  // The packets received since `from` once the link has had time to drain its queue.
+  std::vector<Record> After(size_t from, int64_t ms = 500) {
+    RunMs(ms);
+    return Received(from);
+  }
   // Waits until the controller has finished everything it was given.
   void Settle(int64_t maxMs = 120000) {
     loop.WaitUntil([&] { return !sys.link.CommandPending() && sim.Head() == sim.Tail() && !(sim.StateByte() & 0x08); },
