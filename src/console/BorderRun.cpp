@@ -19,8 +19,12 @@ bool BorderRun::Run_BorderClick() {
   const double uf = ctx_.UnitsFactor();
   ctx_.sender.SendCommand(commands::kClearBuffer, 0, 0);
   ctx_.sender.SendCommand(commands::kStartBuffer, 0, 0);
-  ctx_.sender.Queue(commands::SelectSpindle(1));
-  ctx_.sender.Queue(commands::SpindleOn());
+  // Output 2 marks the trace (a pointer on the second output); on a plasma machine that
+  // output is the torch, which must never fire on a dry run.
+  if (!ctx_.Plasma()) {
+    ctx_.sender.Queue(commands::SelectSpindle(1));
+    ctx_.sender.Queue(commands::SpindleOn());
+  }
   motion_.MoveZ(-Nearest(ctx_.config.ToolAboveWorkNow * uf * m.Zscale),
                 static_cast<uint8_t>(ctx_.tables.SpeedIndexOf(m.Z_raise_vel)), true);
 

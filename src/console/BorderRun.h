@@ -24,7 +24,8 @@ class BorderRun {
 
   // Run_Border: raises the tool to the safe height, visits the four corners with a short
   // pause at each and returns to the first. Refused while a long operation holds the
-  // console; ends early on a stop. True when the whole trace was sent.
+  // console; ends early on a stop. On a plasma machine the torch output stays off.
+  // True when the whole trace was sent.
   bool Run_BorderClick();
 
  private:

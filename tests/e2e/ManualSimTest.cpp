@@ -103,6 +103,13 @@ TEST_F(ManualOnSimulator, BorderRunTracesTheLimitsAtSafeHeightAndEndsAtTheFirstC
   EXPECT_TRUE(rig.sys.console.State.JobCompleted);
   EXPECT_EQ(rig.sys.console.State.Operation, LongOperation::None);
   EXPECT_EQ(v.XPOS.Caption(), "1.000\"");  // 1.5" machine, 0.5" fixture
+
+  // On a plasma machine the second output is the torch: a dry run never lights it.
+  rig.plasma = true;
+  const size_t again = rig.Mark();
+  ASSERT_TRUE(m.Border.Run_BorderClick());
+  rig.Settle();
+  for (const Record& r : rig.Received(again)) EXPECT_TRUE(r[0] != 13 && r[0] != 14);
 }
 
 TEST_F(ManualOnSimulator, AJogRunsWhileHeldAndStopsOnReleaseOrLostFocus) {
