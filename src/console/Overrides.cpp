@@ -79,21 +79,21 @@ void Overrides::fv100Click() {
   SendOverrides();
 }
 
-void Overrides::ShowUseFeed(bool checked) {
+void Overrides::SetUseFeed(bool checked) {
   ConsoleView& v = ctx_.View();
   v.Use_feed.SetChecked(checked);
   v.Feedl.SetFontColor(CheckedColor(checked));
   v.Feedlab.SetFontColor(CheckedColor(checked));
 }
 
-void Overrides::FeedlClick() { ShowUseFeed(ctx_.Plasma() || !ctx_.View().Use_feed.Checked()); }
-
-void Overrides::RpmlabClick() {
-  ConsoleView& v = ctx_.View();
-  const bool checked = ctx_.Plasma() || !v.Use_rpm.Checked();
-  v.Use_rpm.SetChecked(checked);
-  v.Rpmlab.SetFontColor(CheckedColor(checked));
+void Overrides::SetUseRpm(bool checked) {
+  ctx_.View().Use_rpm.SetChecked(checked);
+  ctx_.View().Rpmlab.SetFontColor(CheckedColor(checked));
 }
+
+void Overrides::FeedlClick() { SetUseFeed(ctx_.Plasma() || !ctx_.View().Use_feed.Checked()); }
+
+void Overrides::RpmlabClick() { SetUseRpm(ctx_.Plasma() || !ctx_.View().Use_rpm.Checked()); }
 
 void Overrides::SetPlasmaPanel(const PlasmaRow& row) {
   ConsoleView& v = ctx_.View();

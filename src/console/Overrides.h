@@ -33,6 +33,9 @@ class Overrides {
   void RpmlabClick();
   // Feedlab for the current FeedIndex: the table's velocity and the speed unit.
   void ShowFeed();
+  // Checks or unchecks a box; its label is black while checked and grey while not.
+  void SetUseFeed(bool checked);
+  void SetUseRpm(bool checked);
 
   // Plasma panel: fills the edits (the material picker's Select).
   void SetPlasmaPanel(const PlasmaRow& row);
@@ -41,8 +44,6 @@ class Overrides {
   void MaterialClick();
 
  private:
-  void ShowUseFeed(bool checked);
-
   ManualContext& ctx_;
   Outputs& outputs_;
 };
