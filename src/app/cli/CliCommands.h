@@ -42,5 +42,7 @@ class CommandTable {
 
 // One registration function per subcommand, each in its own file; main() calls them all.
 void RegisterPortsCommand(CommandTable& commands);
+void RegisterSimCommand(CommandTable& commands);
+void RegisterCheckCommand(CommandTable& commands);
 
 }  // namespace wendlar::cli

@@ -13,5 +13,7 @@ int main(int argc, char** argv) {
 
   wendlar::cli::CommandTable commands(app, context);
   wendlar::cli::RegisterPortsCommand(commands);
+  wendlar::cli::RegisterSimCommand(commands);
+  wendlar::cli::RegisterCheckCommand(commands);
   return commands.Run(argc, argv);
 }
