@@ -1,0 +1,304 @@
+// The connection window against the simulated controller and stand-in devices.
+#include <gtest/gtest.h>
+
+#include "support/SimSystem.h"
+
+namespace wendlar::testing {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Lines kCalibration = {"Loops = 16670 in 1/10th sec", "Cpu speed factor 167 loops/1mS", "Opening comport 3",
+                            "Testing USB Adapter connection..."};
+
+Lines Messages(SimSystem& rig) { return rig.sys->link.View().Msg_list.Items(); }
+
+Lines Concat(Lines a, const Lines& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePort) {
+  SimSystem rig;
+  EXPECT_EQ(rig.sys->connection.ConnectController(SimSystem::kSimPort), kConnectOk);
+  EXPECT_EQ(Messages(rig), Concat(kCalibration, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..",
+                                                 "Handshake Hi OK", "Testing CNC Hand Shake L..", "Handshake low OK",
+                                                 "USB to CNC comunication OK", "Running CPU speed test",
+                                                 "Cpu transfer speed 573 pk/sec", "Packets lost 0 pks",
+                                                 "Starting Spooler"}));
+  System& s = *rig.sys;
+  EXPECT_TRUE(s.link.Connected);
+  EXPECT_TRUE(s.connection.LinkUp);
+  EXPECT_TRUE(s.link.UsbTimer().Enabled());
+  EXPECT_EQ(s.link.View().Status_lab.Caption(), "USB Connected");
+  EXPECT_EQ(s.link.View().Usb_version_lab.Caption(), "Tovrel1.2");
+  EXPECT_EQ(s.link.View().Update_lab.Caption(), "");
+  EXPECT_EQ(s.link.View().Form.Caption(), "Auto Connecting USB to port 3");
+  EXPECT_FALSE(s.link.View().Form.Visible());
+  EXPECT_EQ(s.environment.Env.LastUsbPort, 2);
+  EXPECT_EQ(s.connection.CpuFactor, 167);
+  EXPECT_EQ(s.link.DelayLoops, 83);  // the environment's divisor 2
+  EXPECT_EQ(s.connection.FastTimer().Interval(), 2);
+  EXPECT_TRUE(s.console.View.Functions1.Enabled());
+  // Only a successful connection saves the remembered port.
+  EXPECT_NE(rig.dir.Read("Spooler.cfg").find("\r\n2\r\n"), std::string::npos);
+}
+
+TEST(Connection, IdentityRepliesDecideTheUpdateNotice) {
+  for (const auto& [identity, notice] : {std::pair<std::string, std::string>{"Tovrel1.0", "USB Firmware Update Available"},
+                                         {"Tovrel2.7b", ""}}) {
+    sim::SimOptions options;
+    options.identity = identity;
+    SimSystem rig(options);
+    EXPECT_EQ(rig.sys->connection.ConnectController(SimSystem::kSimPort), kConnectOk) << identity;
+    EXPECT_EQ(rig.sys->link.View().Update_lab.Caption(), notice);
+    EXPECT_EQ(rig.sys->link.View().Usb_version_lab.Caption(), identity);
+    EXPECT_EQ(Messages(rig)[4], "PC to USB connection OK ");
+  }
+}
+
+TEST(Connection, EchoingPortIsNotTheController) {
+  SimSystem rig;
+  EchoDevice echo;
+  rig.port.Attach(5, echo, "loop-back");
+  EXPECT_EQ(rig.sys->connection.ConnectController(5), kConnectNoController);
+  Lines expected = kCalibration;
+  expected[2] = "Opening comport 6";
+  EXPECT_EQ(Messages(rig), Concat(expected, {"Comm port is Not CNC device !", "Comm port is Not CNC device !",
+                                             "Comm port is Not CNC device !",
+                                             "Cannot talk to USB CNC controller ! try another Comm port"}));
+  EXPECT_EQ(rig.sys->link.View().Status_lab.Caption(), "Cannot Connect !");
+  EXPECT_TRUE(rig.sys->connection.ConnectFailed);
+  EXPECT_FALSE(rig.sys->link.Connected);
+  EXPECT_TRUE(rig.sys->link.View().Connect_USB.Enabled());
+  EXPECT_TRUE(rig.port.IsOpen(5));  // a failed attempt leaves the port open
+}
+
+TEST(Connection, NoDeviceGivesThreeUnansweredRequests) {
+  SimSystem rig;
+  rig.port.AddSilent(3, "empty adapter");
+  EXPECT_EQ(rig.sys->connection.ConnectController(3), kConnectNoController);
+  Lines expected = kCalibration;
+  expected[2] = "Opening comport 4";
+  EXPECT_EQ(Messages(rig), Concat(expected, {"Cannot talk to USB CNC controller ! try another Comm port"}));
+  EXPECT_EQ(rig.sys->link.View().Status_lab.Caption(), "Cannot Connect !");
+  EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 0);
+  EXPECT_FALSE(rig.dir.Exists("Spooler.cfg"));
+}
+
+TEST(Connection, FailedHandshakesAreReportedWithTheReply) {
+  {
+    SimSystem rig;
+    WrongHandshakeDevice miswired(rig.sim, 'X');
+    rig.port.Attach(4, miswired, "miswired");
+    EXPECT_EQ(rig.sys->connection.ConnectController(4), kConnectHandshakeHigh);
+    Lines expected = kCalibration;
+    expected[2] = "Opening comport 5";
+    EXPECT_EQ(Messages(rig), Concat(expected, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..",
+                                               "Handshake Hi FailUSHX HANDSHAKE READ", "CHECK CONTROLLER IS TURNED ON !"}));
+    EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 0);
+  }
+  {
+    SimSystem rig;
+    WrongHandshakeDevice stuckHigh(rig.sim, 'N');
+    rig.port.Attach(4, stuckHigh, "stuck high");
+    EXPECT_EQ(rig.sys->connection.ConnectController(4), kConnectHandshakeLow);
+    Lines expected = kCalibration;
+    expected[2] = "Opening comport 5";
+    EXPECT_EQ(Messages(rig), Concat(expected, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..", "Handshake Hi OK",
+                                               "Testing CNC Hand Shake L..", "Handshake Lo FailUSLN HANDSHAKE READ",
+                                               "CHECK CONTROLLER IS TURNED ON !"}));
+    // Written at the start of the low handshake, but not saved.
+    EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 4);
+    EXPECT_FALSE(rig.sys->connection.LinkUp);
+    EXPECT_FALSE(rig.dir.Exists("Spooler.cfg"));
+  }
+}
+
+TEST(Connection, ScanOffersTheFirstFourPortsThatOpen) {
+  SimSystem rig;
+  for (int p : {4, 7, 9, 30}) rig.port.AddSilent(p, "adapter " + std::to_string(p));
+  rig.port.AddSilent(31, "beyond the scan");
+  rig.port.SetBusy(7, true);
+  rig.port.AddSilent(1, "reserved");
+  EXPECT_EQ(rig.sys->connection.ScanComPorts(), 4);  // 2, 4, 9, 30
+  rig.port.SetBusy(7, false);
+  EXPECT_EQ(rig.sys->connection.ScanComPorts(), 5);
+  const UsbView& v = rig.sys->link.View();
+  EXPECT_EQ(v.selectcom_A.Caption(), "COM 3  simulated controller");
+  EXPECT_EQ(v.selectcom_B.Caption(), "COM 5  adapter 4");
+  EXPECT_EQ(v.selectcom_C.Caption(), "COM 8  adapter 7");
+  EXPECT_EQ(v.selectcom_D.Caption(), "COM 10  adapter 9");
+  EXPECT_TRUE(v.selectcom_D.Enabled());
+  EXPECT_EQ(rig.sys->connection.FoundPorts, (std::array<int, 4>{2, 4, 7, 9}));
+  EXPECT_FALSE(rig.port.IsOpen(2));
+  // The operator's choice is what Connect_USB opens.
+  rig.sys->connection.SelectPortClick(0);
+  rig.sys->connection.Connect_USBClick();
+  EXPECT_TRUE(rig.sys->connection.LinkUp);
+}
+
+TEST(Connection, StartUpAutoConnectRunsAfterTheClockHandlerOnTheRememberedPort) {
+  SimSystem rig;
+  System& s = *rig.sys;
+  s.environment.Env.CheckBoxFlags = "NNNNYYNNNN";
+  s.environment.Env.LastUsbPort = 2;
+  bool connectedInsideHandler = false;
+  s.link.View().SetOnChange([&](const Control& c) {
+    if (c.Name() == "Msg_list" && s.connection.WaitClock().InHandler()) connectedInsideHandler = true;
+  });
+  s.connection.Show();
+  rig.RunMs(240);
+  EXPECT_FALSE(s.connection.LinkUp);
+  rig.RunMs(20);
+  EXPECT_TRUE(s.connection.LinkUp);
+  EXPECT_FALSE(connectedInsideHandler);
+  EXPECT_TRUE(s.link.View().auto_scan.Checked());
+  EXPECT_TRUE(s.link.View().selectcom_A.Enabled());  // the scan ran first
+  EXPECT_EQ(s.link.View().Status_lab.Caption(), "USB Connected");
+}
+
+TEST(Connection, RememberedPortZeroIsNeverAutoConnected) {
+  SimSystem rig;
+  rig.port.Attach(0, rig.sim, "first port");
+  System& s = *rig.sys;
+  s.environment.Env.CheckBoxFlags = "NNNNNYNNNN";
+  s.environment.Env.LastUsbPort = 0;
+  rig.RunMs(2000);
+  EXPECT_FALSE(s.connection.LinkUp);
+  EXPECT_TRUE(s.link.View().Msg_list.Items().empty());
+  EXPECT_EQ(s.console.View.Running.Caption(), "Not connected");
+  EXPECT_FALSE(s.link.View().Refresh1.Visible());
+}
+
+TEST(Connection, DelayRadiosDivideTheMeasuredFactor) {
+  SimSystem rig;
+  Connection& c = rig.sys->connection;
+  c.DelayClick(4);
+  EXPECT_EQ(rig.sys->link.DelayLoops, kDefaultDelayLoops);  // nothing measured yet
+  c.CpuFactor = 57;
+  c.DelayClick(10);
+  EXPECT_EQ(rig.sys->link.DelayLoops, 5);
+  EXPECT_TRUE(rig.sys->link.View().D10uS.Checked());
+  EXPECT_FALSE(rig.sys->link.View().D25uS.Checked());
+  c.DelayClick(1);
+  EXPECT_EQ(rig.sys->link.DelayLoops, 57);
+  EXPECT_EQ(rig.sys->environment.Env.UsbDelayDivisor, 1);
+  c.DelayClick(3);  // not a radio of the window
+  EXPECT_EQ(rig.sys->environment.Env.UsbDelayDivisor, 1);
+}
+
+TEST(Connection, CloseAndRetryStartFromAClosedPortAndAFreshController) {
+  SimSystem rig;
+  System& s = *rig.sys;
+  ASSERT_TRUE(rig.Connect());
+  rig.RunMs(500);
+  EXPECT_TRUE(s.report.VersionSeen);
+  EXPECT_EQ(s.report.SpeedSteps, 250);
+
+  s.connection.Stop_usbClick();
+  EXPECT_FALSE(s.link.Connected);
+  EXPECT_FALSE(s.connection.LinkUp);
+  EXPECT_FALSE(rig.port.IsOpen(SimSystem::kSimPort));
+  EXPECT_FALSE(s.link.UsbTimer().Enabled());
+  EXPECT_EQ(s.link.View().Status_lab.Caption(), "Not connected");
+  EXPECT_TRUE(s.link.View().Refresh1.Enabled());
+  s.console.View.Com_list.ClearItems();
+  s.sender.SendCommand(17, 1, 1);  // nothing may go out while closed
+  rig.RunMs(100);
+  EXPECT_FALSE(s.link.CommandPending());
+
+  // A different controller on the same port gets its own tables.
+  sim::SimOptions eightBit;
+  eightBit.firmware = 90;
+  sim::SimController other(rig.loop, eightBit);
+  rig.port.Attach(SimSystem::kSimPort, other);
+  ASSERT_EQ(s.connection.ConnectController(SimSystem::kSimPort), kConnectOk);
+  EXPECT_EQ(s.link.View().Response_lab.Caption(), "Return code 0");
+  rig.RunMs(500);
+  EXPECT_EQ(s.report.FirmwareVersion, 90);
+  EXPECT_EQ(s.report.SpeedSteps, 100);
+  EXPECT_EQ(s.report.BufferSize, 4096);
+}
+
+TEST(Connection, RetryWhileConnectedClosesThePortFirst) {
+  SimSystem rig;
+  ASSERT_TRUE(rig.Connect());
+  int closes = 0;
+  rig.sys->link.View().SetOnChange([&](const Control& c) {
+    if (c.Name() == "Response_lab" && c.Caption().rfind("Return code", 0) == 0) ++closes;
+  });
+  ASSERT_TRUE(rig.Connect());
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(rig.sys->link.Connected);
+}
+
+TEST(Connection, TransferTestEndsAcrossMidnight) {
+  // 23:59:59.5 local wall time at the start: a time-of-day deadline would never come.
+  const auto beforeMidnight = std::chrono::system_clock::time_point(std::chrono::seconds(1767657599)) +
+                              std::chrono::milliseconds(500);
+  TempDir dir;
+  VirtualEventLoop loop(beforeMidnight);
+  sim::SimController sim(loop);
+  InProcessSerialPort port(loop, sim);
+  ScriptedPrompts prompts;
+  std::ostringstream out;
+  System s(loop, port, prompts, HomeDir(dir.Path()), out);
+  s.link.PortNumber = kFirstDevicePort;
+  s.link.OpenPort();
+  const int64_t start = loop.NowUs();
+  s.connection.Loop_testClick();
+  EXPECT_NEAR(loop.NowUs() - start, 864000, 5000);
+  EXPECT_GT(s.connection.TransferCount, 100);
+  EXPECT_EQ(s.link.View().Msg_list.Items().back(), "Packets lost 0 pks");
+}
+
+TEST(Connection, TransferTestCountsLostPackets) {
+  SimSystem rig;
+  rig.sys->link.PortNumber = SimSystem::kSimPort;
+  rig.sys->link.OpenPort();
+  rig.sim.DropReplies(3);
+  rig.sys->connection.MeasureTransferSpeed();
+  const Lines m = Messages(rig);
+  ASSERT_EQ(m.size(), 3u);
+  EXPECT_EQ(m[0], "U timeout !");
+  EXPECT_EQ(m[2], "Packets lost 3 pks");
+}
+
+TEST(Connection, TestButtonsWriteWhatTheBoxesHold) {
+  SimSystem rig;
+  System& s = *rig.sys;
+  s.link.PortNumber = SimSystem::kSimPort;
+  s.link.OpenPort();
+  UsbView& v = s.link.View();
+  v.N1.SetCaption("17");
+  v.N2.SetCaption("1");
+  v.N3.SetCaption("1");
+  v.N4.SetCaption("junk");
+  s.connection.Send12Click();
+  ASSERT_EQ(rig.Records().size(), 1u);
+  EXPECT_EQ(rig.Records()[0], (std::array<uint8_t, 11>{17, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
+  v.Command_box.SetCaption("");
+  v.Data_box.SetCaption("");
+  const size_t lines = rig.sim.TraceLines().size();
+  s.connection.TestClick();
+  EXPECT_EQ(rig.sim.TraceLines().size(), lines);
+  v.Command_box.SetCaption("R");
+  v.Data_box.SetCaption("2");
+  s.connection.TestClick();
+  rig.RunMs(5);  // the answer is on its way
+  s.connection.CHECKClick();
+  EXPECT_EQ(s.link.LastReply.substr(0, 2), "2.");
+  s.connection.MaxiClick();
+  EXPECT_EQ(v.Form.Height(), 454);
+  v.Show_data_on.SetChecked(true);
+  s.connection.MaxiClick();
+  EXPECT_EQ(v.Form.Height(), 222);
+  EXPECT_FALSE(v.Show_data_on.Checked());
+  v.Response_lab.SetCaption("TimeOut 100001");
+  s.connection.Response_labClick();
+  EXPECT_EQ(v.Response_lab.Caption(), "");
+}
+
+}  // namespace
+}  // namespace wendlar::testing
