@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "ui/QtPrompts.h"
 
 namespace wendlar::ui {
 
@@ -36,10 +35,9 @@ KeyEvent ToKeyEvent(const KeyStroke& k) {
 
 }  // namespace
 
-Gui::Gui(System& system, QtPrompts& prompts) : sys_(system) {
+Gui::Gui(System& system) : sys_(system) {
   // The documented creation order, for the windows this program has so far.
   console_ = std::make_unique<ConsoleWindow>(sys_.console.View);
-  prompts.SetParent(console_.get());
   coordinates_ = std::make_unique<CoordinatesWindow>(sys_.manual.Coordinates.View, console_.get());
   about_ = std::make_unique<AboutBox>(console_.get());
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
@@ -55,6 +53,13 @@ Gui::~Gui() = default;
 void Gui::Start() {
   console_->show();
   sys_.Start();
+}
+
+void Gui::AutoConnectTo(int port) {
+  std::string& flags = sys_.environment.Env.CheckBoxFlags;
+  if (flags.size() < 6) flags.resize(6, 'N');
+  flags[5] = 'Y';
+  sys_.environment.Env.LastUsbPort = port;
 }
 
 void Gui::WireConsole() {

@@ -12,12 +12,10 @@
 
 namespace wendlar::ui {
 
-class QtPrompts;
-
 class Gui {
  public:
   // Creates the windows (console first) and wires them; nothing is shown yet.
-  Gui(System& system, QtPrompts& prompts);
+  explicit Gui(System& system);
   ~Gui();
   Gui(const Gui&) = delete;
   Gui& operator=(const Gui&) = delete;
@@ -25,6 +23,9 @@ class Gui {
   // Shows the console, then lets the system start: environment file, Clock, the console's
   // show and with it the connection window, whose clock then auto-connects.
   void Start();
+  // Makes `port` the remembered port with "use last port" ticked, so the start-up
+  // auto-connect takes it (the simulated controller's port); call right after Start().
+  void AutoConnectTo(int port);
 
   ConsoleWindow& Console() { return *console_; }
   CoordinatesWindow& Coordinates() { return *coordinates_; }

@@ -97,16 +97,12 @@ int main(int argc, char** argv) {
   }
 
   wendlar::System sys(loop, *ports, prompts, home, std::cout);
-  wendlar::ui::Gui gui(sys, prompts);
+  wendlar::ui::Gui gui(sys);
+  prompts.SetParent(&gui.Console());
   gui.Start();
-  if (opt.simulator) {
-    // The simulated controller is the port to come back to: the start-up auto-connect
-    // (a quarter second from now) takes it.
-    std::string& flags = sys.environment.Env.CheckBoxFlags;
-    if (flags.size() < 6) flags.resize(6, 'N');
-    flags[5] = 'Y';
-    sys.environment.Env.LastUsbPort = wendlar::kFirstDevicePort;
-  }
+  // The simulated controller is the port to come back to: the start-up auto-connect (a
+  // quarter second from now) takes it.
+  if (opt.simulator) gui.AutoConnectTo(wendlar::kFirstDevicePort);
 
   int exitCode = 0;
   if (!opt.screenshot.empty()) {
