@@ -23,7 +23,10 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       connection(link, polling, ports, environment.Env, linkEvents),
       tableRead(link, polling, report, home, linkEvents),
       status(loop, console, link, polling, report, tables, sender, config, flags),
-      initialisation(loop, console, sender, config, machine, flags) {
+      initialisation(loop, console, sender, config, machine, flags),
+      run(loop, console, status, sender, manual, report, prompts, config, flags),
+      engines(EngineContext{loop, config, flags, console, link, polling, report, segments, tables, manual, status,
+                            offsets}) {
   link.SetConsole(this);
   console.Create();
   tableRead.SetTarget(tables.ControllerTable);
@@ -51,6 +54,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
   h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
+  WireJobs();
 }
 
 System::~System() {

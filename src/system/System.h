@@ -9,6 +9,7 @@
 #include "config/SetupDialog.h"
 #include "config/WorkOffsets.h"
 #include "console/CommandSender.h"
+#include "console/DebugFile.h"
 #include "console/Console.h"
 #include "console/Initialisation.h"
 #include "console/ManualControl.h"
@@ -17,6 +18,7 @@
 #include "core/HomeDir.h"
 #include "core/Prompts.h"
 #include "core/RunFlags.h"
+#include "job/JobEngines.h"
 #include "link/Connection.h"
 #include "link/Link.h"
 #include "link/Polling.h"
@@ -78,6 +80,11 @@ class System : private LinkConsole, private ConfigEvents {
   StatusReaction status;
   Initialisation initialisation;
 
+  // Run control, the job engines and the debug log of a run.
+  DebugFile debugFile{home};
+  RunControl run;
+  JobEngines engines;
+
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
   void Start();
@@ -86,6 +93,8 @@ class System : private LinkConsole, private ConfigEvents {
   ConfigIo ConfigOutput() { return ConfigIo{home, *this, out}; }
 
  private:
+  // Connects run control, the engines and the debug log to the rest (SystemJobs.cpp).
+  void WireJobs();
   // LinkConsole
   void ControllerOffline() override;
   void SetBufferGaugeColor(Color color) override;

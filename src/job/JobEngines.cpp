@@ -1,0 +1,290 @@
+#include "job/JobEngines.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/Numbers.h"
+#include "link/Commands.h"
+
+namespace wendlar {
+
+namespace {
+
+int32_t FileUnits(double userUnits, double factor) {
+  if (!std::isfinite(userUnits)) return 0;
+  return static_cast<int32_t>(std::clamp<int64_t>(Nearest(userUnits * factor), INT32_MIN, INT32_MAX));
+}
+
+// Reads lines for their state only: nothing is sent, the spindle state is remembered.
+class SkipMachine : public JobMachine {
+ public:
+  void QueueMove(int32_t x, int32_t y, int32_t z, double) override { SetLastStep(x, y, z); }
+  void QueueMoveW(int32_t x, int32_t y, int32_t, double) override { SetLastStep(x, y, z_); }
+  void FlushSegments() override {}
+  void ClearSegments() override {}
+  bool SegmentsPending() const override { return false; }
+  void SetLastStep(int32_t x, int32_t y, int32_t z) override { x_ = x, y_ = y, z_ = z; }
+  int32_t LastStepX() const override { return x_; }
+  int32_t LastStepY() const override { return y_; }
+  int32_t LastStepZ() const override { return z_; }
+  int FeedIdx() const override { return 1; }
+  void SetLaserSegments(bool) override {}
+  int SpeedIndexOf(int) const override { return 1; }
+  void QueueCommand(const CommandRecord&) override {}
+  void RapidXY(int32_t x, int32_t y) override { x_ = x, y_ = y; }
+  void MoveZ(int32_t z, int, bool) override { z_ = z; }
+  void Dwell(double) override {}
+  void SpindleOn(int) override { Spindle = true; }
+  void SpindleOff() override { Spindle = false; }
+  bool SpindleRunning() const override { return Spindle; }
+  void SetAux1(bool) override {}
+  void SetAux2(bool) override {}
+  void SetLaser(bool) override {}
+  void SetJobSpindleSpeed(int) override {}
+  void WaitForContinue() override {}
+  void ShowFeedLabel(const std::string&) override {}
+  void ShowLineCounter(const std::string&) override {}
+  void ShowCodeLine(const std::string&) override {}
+  void ShowMessage(const std::string&) override {}
+  void ClearCodeLines() override {}
+  void AddComList(const std::string&) override {}
+  void EnableRun() override {}
+  void ShowRunError(const std::string&) override {}
+  void StartDebugLog() override {}
+  bool UseFeed() const override { return false; }
+  bool UseRpm() const override { return false; }
+  int SpindleRpm() const override { return 0; }
+  bool PauseonM0() const override { return false; }
+
+  bool Spindle = false;
+
+ private:
+  int32_t x_ = 0, y_ = 0, z_ = 0;
+};
+
+}  // namespace
+
+JobEngines::JobEngines(EngineContext context)
+    : Machine(context.manual, context.link, context.console, context.segments, context.tables, context.flags),
+      ctx_(context),
+      reader_(Gcode, Run, Machine, context.config, context.flags),
+      stepper_(Machine, Machine, context.config, context.flags, Spool) {}
+
+bool JobEngines::PrepareGcodeFile(const std::string& path) {
+  CloseGcodeFile();
+  auto source = std::make_unique<GcodeLineSource>(std::filesystem::path(path));
+  if (!source->Ok()) return false;
+  source_ = std::move(source);
+  return true;
+}
+
+void JobEngines::CloseGcodeFile() {
+  source_.reset();
+  keepGcodeState_ = false;
+  ResumePending = false;
+}
+
+bool JobEngines::ScanSpoolFile(const std::string& path) {
+  // Opening clears AbortRun; a stop in force must outlive a scan made during it.
+  const uint8_t abort = ctx_.flags.AbortRun;
+  SpoolFile.Reader.Close();
+  const bool ok = OpenSpoolJob(path, SpoolFile, ctx_.config, Machine, ctx_.flags);
+  if (abort != 0) ctx_.flags.AbortRun = abort;
+  if (ok) Spool.WorkTopZ = SpoolFile.WorkTopZ;
+  return ok;
+}
+
+void JobEngines::CloseSpoolFile() { SpoolFile.Reader.Close(); }
+
+void JobEngines::ResetRunCounters() {
+  Run.LineCounter = 0;
+  Run.RecordCount = 0;
+  SpoolFile.RecordCount = 0;
+}
+
+void JobEngines::StopWith(const std::string& text) {
+  ConsoleView& v = ctx_.console.View;
+  v.Progress.SetCaption(text);
+  v.Progress.SetFontColor(kRed);
+  ctx_.flags.AbortRun = 1;
+}
+
+void JobEngines::Handshake() {
+  Link& link = ctx_.link;
+  ConsoleState& s = ctx_.console.State;
+  Machine.ClearSegments();
+  ctx_.flags.AbortRun = 0;
+  s.JobActive = false;
+  link.SetDirectSend(true);
+  ctx_.console.SetConsoleIdle(false);
+  link.QueueCommand(commands::ClearProgramCounter());
+  ctx_.loop.PumpMessages();
+
+  // The buffer counts as reset once the controller reports it empty.
+  int tries = 0;
+  do {
+    link.QueueCommand(commands::ClearBuffer());
+    ctx_.loop.PumpMessages();
+  } while (ctx_.report.BufHead != ctx_.report.BufTail && !ctx_.flags.StopWaiting() && link.Connected &&
+           ++tries < kBufferResetTries);
+
+  // The status reaction sets JobActive once a buffer report shows the controller running.
+  link.QueueCommand(commands::StartBuffer());
+  const int64_t start = ctx_.loop.NowUs();
+  while (!s.JobActive && !ctx_.flags.StopWaiting()) {
+    if (!link.Connected) {
+      StopWith("Controller not connected");
+      break;
+    }
+    if (ctx_.loop.NowUs() - start > kReadyWaitMs * 1000) {
+      StopWith("Controller did not start the job");
+      break;
+    }
+    link.QueueCommand(commands::StartBuffer());
+    ctx_.loop.PumpMessages();
+  }
+}
+
+void JobEngines::ResumeMove(double offX, double offY) {
+  const MachineConfig& c = ctx_.config.Config;
+  const double uf = ctx_.config.Units.UnitsFactor;
+  MotionCommands& motion = ctx_.manual.Motion;
+  if (ctx_.flags.StopWaiting()) return;
+  Machine.MoveZ(-static_cast<int32_t>(Nearest(ctx_.config.ToolAboveWorkNow * uf * c.Zscale)),
+                ctx_.tables.SpeedIndexOf(c.Z_raise_vel), true);
+  if (ResumeSpindle) {
+    Machine.SpindleOn(0);
+    Machine.Dwell(2 * c.Spindle_delay);
+  }
+  if (ctx_.flags.StopWaiting()) return;
+  (void)motion.RapidToXY(ResumeX, ResumeY, offX, offY);
+  if (ctx_.flags.StopWaiting()) return;
+  (void)motion.RapidToZ(ResumeZ);
+  ResumePending = false;
+}
+
+void JobEngines::EndCommon() {
+  ctx_.link.SetDirectSend(false);
+  // While the controller still runs the job its end report makes the console idle.
+  if (!ctx_.console.State.JobActive) ctx_.console.SetConsoleIdle(true);
+  if (ctx_.link.Connected) ctx_.link.UsbTimer().SetEnabled(true);
+  if (debugOpened_ && Hooks.CloseDebugFile) Hooks.CloseDebugFile();
+  debugOpened_ = false;
+}
+
+void JobEngines::RunGcodeJob() {
+  if (!source_) return;
+  const ConsoleState& cs = ctx_.console.State;
+  const MachineConfig& c = ctx_.config.Config;
+  // Feeds count their deltas from where the controller says the machine is.
+  Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
+  if (!keepGcodeState_) {
+    StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
+    Machine.SetLaserSegments(false);
+  } else if (!ResumePending) {
+    // After a tool change only the position is taken anew; the modal state carries on.
+    Gcode.PrevX = cs.MachineX;
+    Gcode.PrevY = cs.MachineY;
+    Gcode.PrevZ = cs.MachineZ;
+  }
+  keepGcodeState_ = false;
+  debugOpened_ = ctx_.console.State.DebugLog;
+  Machine.StartCounting();
+  Handshake();
+  Run.ToolChangeStop = false;
+
+  if (ResumePending) {
+    ResumeMove(0, 0);
+  } else if (c.Auto_Spindle_Start == 1) {
+    Machine.SpindleOn(0);
+  }
+
+  while (!ctx_.flags.StopWaiting() && !Run.ToolChangeStop) {
+    if (!reader_.Step(*source_)) break;
+  }
+
+  if (c.Auto_Spindle_Stop == 1) {
+    Machine.FlushSegments();
+    Machine.SpindleOff();
+  }
+  Machine.FlushSegments();
+  const bool toolStop = Run.ToolChangeStop && ctx_.flags.AbortRun == 0;
+  // The status reaction prompts for the tool once the controller reports the end.
+  ctx_.status.Run.ToolChangeStop = toolStop;
+  ctx_.status.Run.ToolNumber = Run.ToolNumber;
+  Machine.QueueCommand(commands::EndOfJob());
+  if (toolStop) {
+    ctx_.console.View.Run_button.SetEnabled(false);
+    keepGcodeState_ = true;
+  } else if (Hooks.EndGcodeJob) {
+    Hooks.EndGcodeJob();
+  }
+  EndCommon();
+}
+
+void JobEngines::RunSpoolJob() {
+  if (!SpoolFile.Reader.IsOpen()) return;
+  ConsoleState& cs = ctx_.console.State;
+  const double uf = ctx_.config.Units.UnitsFactor;
+  if (Hooks.ApplyConfigDialog) Hooks.ApplyConfigDialog();
+  Spool.HeadOffX = Spool.HeadOffY = 0;
+  Spool.FixtureOffX = FileUnits(ctx_.offsets.ActiveOffsetX, uf);
+  Spool.FixtureOffY = FileUnits(ctx_.offsets.ActiveOffsetY, uf);
+  Spool.SecondHead = false;
+  Spool.LaserSegments = false;
+  Machine.SetLaserSegments(false);
+  cs.SpindleRunning = false;
+  debugOpened_ = cs.DebugLog;
+  if (debugOpened_ && Hooks.CreateDebugFile) Hooks.CreateDebugFile();
+  Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
+  Machine.StartCounting();
+  Handshake();
+  Spool.SpoolXYFeed = 21;
+  Spool.SpoolZFeed = 22;
+
+  if (ResumePending) ResumeMove(Spool.HeadOffX + Spool.FixtureOffX, Spool.HeadOffY + Spool.FixtureOffY);
+
+  SpoolRecord record;
+  while (!ctx_.flags.StopWaiting()) {
+    Run.LineCounter += 1;
+    Machine.ShowLineCounter("Line # " + std::to_string(Run.LineCounter));
+    if (!SpoolFile.Reader.Read(record)) break;
+    Run.RecordCount += 1;
+    SpoolFile.RecordCount += 1;
+    Gcode.WordL = record.C;
+    Gcode.GcodeLineText = record.Text();
+    SpoolFile.RecordText = Gcode.GcodeLineText;
+    stepper_.Execute(record);
+  }
+
+  Machine.FlushSegments();
+  Machine.QueueCommand(commands::EndOfJob());
+  if (Hooks.EndSpoolJob) Hooks.EndSpoolJob();
+  Run.ToolChangeStop = false;
+  EndCommon();
+}
+
+bool JobEngines::ResumeGcodeAtLine(int line) {
+  if (!source_ || line <= 1 || source_->LineNumber() != 0) return false;
+  const ConsoleState& cs = ctx_.console.State;
+  const double uf = ctx_.config.Units.UnitsFactor;
+  StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
+  SkipMachine skip;
+  JobRunState scratchRun;
+  RunFlags scratchFlags;
+  GcodeReader reader(Gcode, scratchRun, skip, ctx_.config, scratchFlags);
+  while (source_->LineNumber() < line - 1 && scratchFlags.AbortRun == 0) {
+    if (!reader.Step(*source_)) break;
+  }
+  if (scratchFlags.AbortRun != 0 || source_->LineNumber() < line - 1) return false;
+  ResumeX = FileUnits(Gcode.PrevX, uf);
+  ResumeY = FileUnits(Gcode.PrevY, uf);
+  ResumeZ = FileUnits(Gcode.PrevZ, uf);
+  ResumeSpindle = skip.Spindle;
+  Machine.SetLaserSegments(Gcode.LaserMode);
+  ResumePending = true;
+  keepGcodeState_ = true;
+  return true;
+}
+
+}  // namespace wendlar
