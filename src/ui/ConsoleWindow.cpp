@@ -14,7 +14,6 @@ ConsoleWindow::ConsoleWindow(ConsoleView& view, QWidget* parent)
   form_->setupUi(this);
   // A fixed single border: the size comes from the model and the operator cannot drag it.
   setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
-  form_->Estopbut->setFocus();
   binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
   binding_.Start();
 }

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "ui_Spool.h"
+
 
 namespace wendlar::ui {
 
@@ -52,6 +54,8 @@ Gui::~Gui() = default;
 
 void Gui::Start() {
   console_->show();
+  // The stop button holds the focus at start, so a stray Space or Enter can only stop.
+  console_->Form().Estopbut->setFocus();
   sys_.Start();
 }
 
