@@ -125,6 +125,16 @@ void ViewBinding::Start() {
   }
   window_.installEventFilter(this);
   started_ = true;
+  // The form is where controls sit: the logic places one control relative to another
+  // (the M00 button below the stop button), so the model learns every position it left open.
+  for (auto& [name, b] : bindings_) {
+    auto* w = qobject_cast<QWidget*>(b.target);
+    if (b.control == nullptr || w == nullptr || w == &window_) continue;
+    const Control& c = *b.control;
+    const QRect g = w->geometry();
+    b.control->SetBounds(c.Left() != 0 ? c.Left() : g.x(), c.Top() != 0 ? c.Top() : g.y(),
+                         c.Width() != 0 ? c.Width() : g.width(), c.Height() != 0 ? c.Height() : g.height());
+  }
   for (auto& [name, b] : bindings_) {
     b.inert = b.actionable && !HasHandler(name);
     RenderInto(b, true);

@@ -225,8 +225,11 @@ TEST(ConsoleWindow, TheLayoutFitsTheDocumentedSizeWithNothingOverlappingOrClippe
   d.sys.console.ShowWAxis(true);
   v.Route_Top_panel.SetVisible(false);
   v.Plasma_Top_panel.SetVisible(true);
-  v.Continue.SetVisible(true);
+  // As the M00 wait places it: 50 pixels below the stop button, in a window 40 higher.
+  EXPECT_EQ(v.Estopbut.Top(), w.Form().Estopbut->y()) << "the model knows where the form put each control";
   v.Form.SetHeight(d.sys.console.State.ConsoleHeight + 40);
+  v.Continue.SetTop(v.Estopbut.Top() + 50);
+  v.Continue.SetVisible(true);
   EXPECT_EQ(w.centralWidget()->height(), 738);
   problems.clear();
   ExpectTidy(w.centralWidget(), problems);
