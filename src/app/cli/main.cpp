@@ -3,6 +3,8 @@
 
 #include "app/cli/CliCommands.h"
 
+namespace wendlar::cli { void RegisterStatusCommand(CommandTable& commands); }
+
 int main(int argc, char** argv) {
   CLI::App app{"Wendlar: host control program of a small CNC machine, without windows", "wendlar-cli"};
   app.set_version_flag("--version", std::string("wendlar-cli ") + WENDLAR_VERSION);
@@ -15,5 +17,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterPortsCommand(commands);
   wendlar::cli::RegisterSimCommand(commands);
   wendlar::cli::RegisterCheckCommand(commands);
+  wendlar::cli::RegisterStatusCommand(commands);
   return commands.Run(argc, argv);
 }
