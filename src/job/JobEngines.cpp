@@ -118,6 +118,8 @@ void JobEngines::Handshake() {
   link.SetDirectSend(true);
   ctx_.console.SetConsoleIdle(false);
   link.QueueCommand(commands::ClearProgramCounter());
+  // The controller's executed count starts again from 0; so does the host's copy of it.
+  s.RanCount = 0;
   ctx_.loop.PumpMessages();
 
   // The buffer counts as reset once the controller reports it empty.
