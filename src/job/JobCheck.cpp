@@ -11,6 +11,7 @@
 #include "job/ArcPath.h"
 #include "job/BufferedJobMachine.h"
 #include "job/GcodeReader.h"
+#include "job/SpoolEngine.h"
 #include "job/SpoolFile.h"
 
 namespace wendlar {
@@ -52,10 +53,21 @@ class CheckFeeds : public FeedSource {
 
 // The machine without a controller: direct commands are counted, messages kept with the
 // file line they came from, and the extent of every target is tracked.
-class CheckMachine : public BufferedJobMachine {
+class CheckMachine : public BufferedJobMachine, public SpoolOps {
  public:
   CheckMachine(SegmentBuffer& buffer, SpeedTables& tables, CountingSink& sink)
-      : BufferedJobMachine(buffer, tables), sink_(sink) {}
+      : BufferedJobMachine(buffer, tables), sink_(sink), segments_(buffer), tables_(tables) {}
+
+  // SpoolOps: the second head's W moves count like Z moves; the checker's machine is
+  // neither a knife table nor a two-head machine.
+  void MoveW(int32_t w, int speed, bool wait) override { MoveZ(w, speed, wait); }
+  void HomeW() override { Direct(); }
+  void SendKnifeAngle(int32_t, int32_t) override { Direct(); }
+  int FeedSpeedIndex() const override { return tables_.FeedSpeedIndex(); }
+  int PlungeSpeedIndex() const override { return segments_.PlungeSpeedIndex(); }
+  void ShowRpm(int) override {}
+  bool KnifeMode() const override { return false; }
+  bool SecondHeadMachine() const override { return false; }
 
   struct Message {
     int Line;
@@ -123,6 +135,8 @@ class CheckMachine : public BufferedJobMachine {
     MaxZ = std::max(MaxZ, z);
   }
   CountingSink& sink_;
+  SegmentBuffer& segments_;
+  SpeedTables& tables_;
 };
 
 bool IsSpoolFile(const std::filesystem::path& path) {
@@ -135,118 +149,6 @@ int32_t FileUnits(int64_t steps, double scale) {
   if (!(scale > 0)) return 0;
   return static_cast<int32_t>(Nearest(static_cast<double>(steps) / scale));
 }
-
-// The checker's own walk over spooler records: the motion kinds go through the segment
-// buffer as the spooler engine sends them; outputs, dwells and pauses count as one command.
-struct SpoolWalk {
-  CheckMachine& M;
-  ConfigState& Config;
-  CheckFeeds& Feeds;
-  int64_t Rapids = 0, Feeds_ = 0, Arcs = 0, Drills = 0;
-
-  int32_t X(int32_t a) const { return static_cast<int32_t>(Nearest(a * Config.Config.Xscale)); }
-  int32_t Y(int32_t b) const { return static_cast<int32_t>(Nearest(b * Config.Config.Yscale)); }
-  int32_t Z(int32_t c) const { return static_cast<int32_t>(Nearest(c * Config.Config.Zscale)); }
-
-  void Step(const SpoolRecord& r) {
-    const MachineConfig& c = Config.Config;
-    switch (r.Kind) {
-      case kSpoolRapidXY:
-        M.FlushSegments();
-        M.RapidXY(X(r.A), Y(r.B));
-        M.SetLastStep(X(r.A), Y(r.B), M.LastStepZ());
-        ++Rapids;
-        break;
-      case kSpoolLinear: M.QueueMove(X(r.A), Y(r.B), -Z(r.C), 100); ++Feeds_; break;
-      case kSpoolLaserLinear:
-        M.QueueMoveW(X(r.A), Y(r.B), static_cast<int32_t>(Nearest(r.C * 50.0 / 17.0) + 20), 100);
-        ++Feeds_;
-        break;
-      case kSpoolZRaise: case kSpoolLowerZ: case kSpoolZFeed: {
-        M.FlushSegments();
-        double z = r.Kind == kSpoolZFeed ? r.A
-                   : r.Kind == kSpoolZRaise ? Config.ToolAboveWorkNow * Config.Units.UnitsFactor
-                                            : 0.0;
-        int32_t zs = -static_cast<int32_t>(Nearest(z * c.Zscale));
-        M.MoveZ(zs, 1, false);
-        M.SetLastStep(M.LastStepX(), M.LastStepY(), zs);
-        if (r.Kind == kSpoolZFeed && c.Drop_pause != 0) M.Dwell(c.Drop_pause);
-        break;
-      }
-      case kSpoolPeck: {
-        M.FlushSegments();
-        // Approach, then per peck: down to the level, feed one peck, back to the top.
-        int64_t depth = std::llabs(static_cast<int64_t>(r.C)), peck = std::llabs(static_cast<int64_t>(r.D));
-        int64_t pecks = peck > 0 ? (depth + peck - 1) / peck : 1;
-        pecks = std::clamp<int64_t>(pecks, 1, 1000000);
-        for (int64_t i = 0; i < 3 * pecks + 2; ++i) M.MoveZ(M.LastStepZ(), 1, false);
-        ++Drills;
-        break;
-      }
-      case kSpoolArcCw: case kSpoolArcCcw: Arc(r); break;
-      case kSpoolFeed:
-        if (r.B == 1) Feeds.XYFeed = r.A; else Feeds.ZFeed = r.A;
-        break;
-      case kSpoolSpindleOn:
-        if (c.Auto_Spindle_Start == 1 && !M.SpindleRunning()) {
-          M.FlushSegments();
-          M.SpindleOn(0);
-          M.Dwell(2 * c.Spindle_delay);
-        }
-        break;
-      case kSpoolSpindleOff:
-        if (c.Auto_Spindle_Stop == 1) {
-          M.FlushSegments();
-          M.SpindleOff();
-        }
-        break;
-      case kSpoolSetRpm: M.SetJobSpindleSpeed(r.A); break;
-      case kSpoolLaserOn: case kSpoolLaserOff: M.FlushSegments(); M.SetLaser(r.Kind == kSpoolLaserOn); break;
-      case kSpoolLaserModeOn: case kSpoolLaserModeOff:
-        M.FlushSegments();
-        M.SetLaserSegments(r.Kind == kSpoolLaserModeOn);
-        M.SetLaser(r.Kind == kSpoolLaserModeOn);
-        break;
-      case kSpoolDwell: M.FlushSegments(); M.Dwell(r.A / 1000.0); break;
-      case kSpoolAux1: M.FlushSegments(); M.SetAux1(r.A != 0); break;
-      case kSpoolAux2: M.FlushSegments(); M.SetAux2(r.A != 0); break;
-      case kSpoolAux1Head: case kSpoolAux2Head:
-        M.FlushSegments();
-        if (r.Kind == kSpoolAux1Head) M.SetAux1(r.A == 1); else M.SetAux2(r.A == 1);
-        if (r.A == 0) M.Dwell(r.Kind == kSpoolAux1Head ? c.Aux1_dw_up : c.Aux2_dw_up);
-        if (r.A == 1) M.Dwell(r.Kind == kSpoolAux1Head ? c.Aux1_dw_down : c.Aux2_dw_down);
-        break;
-      case kSpoolPause: M.FlushSegments(); break;
-      default: break;
-    }
-  }
-
-  void Arc(const SpoolRecord& r) {
-    const MachineConfig& c = Config.Config;
-    const double uf = Config.Units.UnitsFactor;
-    ArcResolution res;
-    res.Res = c.Arc_rez * uf * c.Xscale;
-    res.Scale = c.Xscale;
-    res.CoarseRadius = 30000;
-    res.MinRes = 0.5;
-    res.MinRadius = c.Xscale > 0 ? 0.5 / c.Xscale : 0;
-    res.MaxStep = 1.0;
-    double sx = c.Xscale > 0 ? M.LastStepX() / c.Xscale : 0, sy = c.Yscale > 0 ? M.LastStepY() / c.Yscale : 0;
-    ArcPlan plan = PlanArc(sx, sy, r.A, r.B, r.C, r.D, r.Kind == kSpoolArcCw, res);
-    ++Arcs;
-    if (plan.Empty) return;
-    // The record's fields are 32-bit, so a circle beyond the step range is refused here.
-    if (std::fabs(plan.Radius * c.Xscale) > 8388607.0 || std::fabs(plan.Radius * c.Yscale) > 8388607.0) {
-      M.ShowMessage(kMsgLong3);
-      return;
-    }
-    for (int64_t k = 0; k <= plan.Chords + 1; ++k) {
-      double a = plan.AngleAt(k);
-      M.QueueMove(static_cast<int32_t>(Nearest(plan.XAt(a) * c.Xscale)),
-                  static_cast<int32_t>(Nearest(plan.YAt(a) * c.Yscale)), M.LastStepZ(), 100);
-    }
-  }
-};
 
 std::string Count(const char* label, int64_t n) { return std::string(label) + " " + std::to_string(n); }
 
@@ -289,17 +191,22 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
     opened = OpenSpoolJob(path, job, config, machine, flags);
     if (opened) {
       limits = job.Limits;
-      SpoolWalk walk{machine, config, feeds};
+      SpoolEngineState state;
+      state.WorkTopZ = job.WorkTopZ;
+      SpoolStepper stepper(machine, machine, config, flags, state);
       SpoolRecord r;
       int records = 2;
       while (flags.AbortRun == 0 && job.Reader.Read(r)) {
         ++records;
         machine.CurrentLine = records;
-        walk.Step(r);
+        stepper.Execute(r);
+        feeds.XYFeed = state.SpoolXYFeed;
+        feeds.ZFeed = state.SpoolZFeed;
       }
       machine.FlushSegments();
-      counts = {Count("Records", records), Count("Rapids", walk.Rapids), Count("Feeds", walk.Feeds_),
-                Count("Arcs", walk.Arcs), Count("Drilling cycles", walk.Drills)};
+      const SpoolStats& st = stepper.Stats();
+      counts = {Count("Records", records), Count("Rapids", st.Rapids), Count("Feeds", st.Feeds),
+                Count("Arcs", st.Arcs), Count("Drilling cycles", st.Drills)};
     }
   } else {
     GcodeLineSource source(path);
