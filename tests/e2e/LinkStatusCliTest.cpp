@@ -88,11 +88,18 @@ class Child {
   int out_ = -1;
 };
 
+// The program beside this test's build: WENDLAR_BINARY_DIR, else the build tree this test
+// binary sits in (<build>/tests/test_e2e).
 std::string Program() {
-  const char* binaryDir = std::getenv("WENDLAR_BINARY_DIR");
-  if (binaryDir == nullptr) return "";
-  const std::string program = std::string(binaryDir) + "/src/app/wendlar-cli";
-  return std::filesystem::exists(program) ? program : "";
+  std::filesystem::path binaryDir;
+  if (const char* dir = std::getenv("WENDLAR_BINARY_DIR")) {
+    binaryDir = dir;
+  } else {
+    std::error_code ec;
+    binaryDir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().parent_path();
+  }
+  const auto program = binaryDir / "src" / "app" / "wendlar-cli";
+  return std::filesystem::exists(program) ? program.string() : "";
 }
 
 TEST(LinkStatusCli, StatusOverAPseudoTerminalReportsTheServedController) {
