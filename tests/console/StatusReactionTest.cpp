@@ -138,22 +138,6 @@ TEST(StatusReaction, ServoFaultLatchesOnceAndOnlyWhenEnabled) {
   EXPECT_EQ(History(s).size(), 2u);
 }
 
-TEST(StatusReaction, PlasmaVoltagePanelsFollowTheTorchLines) {
-  SimSystem rig;
-  System& s = *rig.sys;
-  s.environment.Env.PlasmaMode = 1;
-  const ConsoleView& v = s.console.View;
-  Buffer(s, 0, 0, 0x06, 0);
-  EXPECT_EQ(v.Volt_good.BackColor(), kGreen);
-  EXPECT_EQ(v.Volt_Hi.BackColor(), kSilver);
-  Buffer(s, 0, 0, 0x04, 0);
-  EXPECT_EQ(v.Volt_Hi.BackColor(), kRed);
-  EXPECT_EQ(v.Volt_good.BackColor(), kSilver);
-  Buffer(s, 0, 0, 0x02, 0);
-  EXPECT_EQ(v.Volt_low.BackColor(), kRed);
-  EXPECT_EQ(v.Volt_Hi.BackColor(), kSilver);
-}
-
 TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnce) {
   for (const auto& [version, steps, size] : {std::tuple{99, 100, 4096}, std::tuple{100, 250, 4000}}) {
     SimSystem rig;

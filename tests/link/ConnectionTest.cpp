@@ -265,40 +265,5 @@ TEST(Connection, TransferTestCountsLostPackets) {
   EXPECT_EQ(m[2], "Packets lost 3 pks");
 }
 
-TEST(Connection, TestButtonsWriteWhatTheBoxesHold) {
-  SimSystem rig;
-  System& s = *rig.sys;
-  s.link.PortNumber = SimSystem::kSimPort;
-  s.link.OpenPort();
-  UsbView& v = s.link.View();
-  v.N1.SetCaption("17");
-  v.N2.SetCaption("1");
-  v.N3.SetCaption("1");
-  v.N4.SetCaption("junk");
-  s.connection.Send12Click();
-  ASSERT_EQ(rig.Records().size(), 1u);
-  EXPECT_EQ(rig.Records()[0], (std::array<uint8_t, 11>{17, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0}));
-  v.Command_box.SetCaption("");
-  v.Data_box.SetCaption("");
-  const size_t lines = rig.sim.TraceLines().size();
-  s.connection.TestClick();
-  EXPECT_EQ(rig.sim.TraceLines().size(), lines);
-  v.Command_box.SetCaption("R");
-  v.Data_box.SetCaption("2");
-  s.connection.TestClick();
-  rig.RunMs(5);  // the answer is on its way
-  s.connection.CHECKClick();
-  EXPECT_EQ(s.link.LastReply.substr(0, 2), "2.");
-  s.connection.MaxiClick();
-  EXPECT_EQ(v.Form.Height(), 454);
-  v.Show_data_on.SetChecked(true);
-  s.connection.MaxiClick();
-  EXPECT_EQ(v.Form.Height(), 222);
-  EXPECT_FALSE(v.Show_data_on.Checked());
-  v.Response_lab.SetCaption("TimeOut 100001");
-  s.connection.Response_labClick();
-  EXPECT_EQ(v.Response_lab.Caption(), "");
-}
-
 }  // namespace
 }  // namespace wendlar::testing
