@@ -44,5 +44,6 @@ class CommandTable {
 void RegisterPortsCommand(CommandTable& commands);
 void RegisterSimCommand(CommandTable& commands);
 void RegisterCheckCommand(CommandTable& commands);
+void RegisterRunCommand(CommandTable& commands);
 
 }  // namespace wendlar::cli

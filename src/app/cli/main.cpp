@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterPortsCommand(commands);
   wendlar::cli::RegisterSimCommand(commands);
   wendlar::cli::RegisterCheckCommand(commands);
+  wendlar::cli::RegisterRunCommand(commands);
   wendlar::cli::RegisterStatusCommand(commands);
   return commands.Run(argc, argv);
 }

@@ -1,0 +1,362 @@
+// `wendlar-cli run FILE`: connects, initialises the controller and runs one job with a
+// progress bar, answering stops on the terminal; exits 0 only when the job completed.
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/cli/CliCommands.h"
+#include "config/ConfigFile.h"
+#include "core/RealTimeEventLoop.h"
+#include "core/VirtualEventLoop.h"
+#include "link/serial/InProcessSerialPort.h"
+#include "link/serial/PosixSerialPorts.h"
+#include "sim/SimController.h"
+#include "system/System.h"
+
+namespace wendlar::cli {
+
+namespace {
+
+struct RunOptions {
+  std::string file;
+  std::string port;
+  bool simulator = false;
+  bool fast = false;
+  bool metric = false;
+  int fromLine = 0;
+};
+
+// Only this flag is shared with the signal handler; the wait loops see it through a timer.
+std::atomic<bool> gInterrupt{false};
+
+void OnInterrupt(int) { gInterrupt.store(true); }
+
+constexpr int64_t kInitialiseWaitMs = 60000;
+constexpr int64_t kWaitSliceMs = 1000;
+
+bool IsSpoolFile(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".vrj";
+}
+
+int CountLines(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  int lines = 0;
+  char last = '\n';
+  for (char c; in.get(c);) {
+    if (c == '\n') ++lines;
+    last = c;
+  }
+  return last == '\n' ? lines : lines + 1;
+}
+
+std::string Clock(int64_t us) {
+  const int64_t s = us / 1000000;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
+  return text;
+}
+
+// Questions on the terminal; without one, every question is answered No.
+class TerminalPrompts : public Prompts {
+ public:
+  void Warning(const std::string& text) override { std::cerr << "\nwarning: " << text << std::endl; }
+  bool AskYesCancel(const std::string& text) override { return Ask(text); }
+  bool AskYesNo(const std::string& text) override { return Ask(text); }
+  std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
+  std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
+  std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override { return std::nullopt; }
+
+ private:
+  static bool Ask(const std::string& text) {
+    std::cerr << "\n" << text << " [y/N] " << std::flush;
+    if (!isatty(STDIN_FILENO)) {
+      std::cerr << "n (no terminal)" << std::endl;
+      return false;
+    }
+    std::string answer;
+    if (!std::getline(std::cin, answer)) return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+  }
+};
+
+class JobRun {
+ public:
+  JobRun(const RunOptions& options, const CliContext& context) : options_(options), context_(context) {}
+
+  int Run() {
+    const std::filesystem::path file(options_.file);
+    if (!std::filesystem::is_regular_file(file)) {
+      std::cerr << "run: cannot read " << options_.file << "\n";
+      return 2;
+    }
+    spool_ = IsSpoolFile(file);
+    if (spool_ && options_.fromLine > 0) {
+      std::cerr << "run: --from-line applies to G-code programs\n";
+      return 2;
+    }
+    if (!options_.simulator && options_.port.empty()) {
+      std::cerr << "run: give --port DEVICE or --simulator\n";
+      return 2;
+    }
+    total_ = spool_ ? static_cast<int>(std::filesystem::file_size(file) / kSpoolRecordBytes) - 2 : CountLines(file);
+    total_ = std::max(total_, 0);
+
+    if (options_.fast) {
+      loop_ = std::make_unique<VirtualEventLoop>();
+    } else {
+      loop_ = std::make_unique<RealTimeEventLoop>();
+    }
+    int portIndex = kFirstDevicePort;
+    if (options_.simulator) {
+      sim_ = std::make_unique<sim::SimController>(*loop_);
+      auto port = std::make_unique<InProcessSerialPort>(*loop_);
+      port->Attach(portIndex, *sim_, "simulated controller");
+      ports_ = std::move(port);
+    } else {
+      auto port = std::make_unique<PosixSerialPorts>();
+      portIndex = port->AddDevicePath(options_.port);
+      ports_ = std::move(port);
+    }
+    sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
+    System& sys = *sys_;
+    (void)sys.environment.LoadEnvironment();
+    if (options_.metric) {
+      sys.config.Config.UnitsMode = 2;
+      SetMetricUnits(sys.config.Units);
+    }
+    sys.console.StartClock();
+
+    std::cerr << "Connecting to " << (options_.simulator ? "the simulated controller" : options_.port) << "..."
+              << std::endl;
+    if (sys.connection.ConnectController(portIndex) != kConnectOk) {
+      std::cerr << "run: no controller answered";
+      for (const auto& line : sys.connection.View().Msg_list.Items()) std::cerr << "\n  " << line;
+      std::cerr << std::endl;
+      return 2;
+    }
+    const bool ready = loop_->WaitUntil(
+        [&] { return sys.console.View.Progress.Caption() == "Ready" && !sys.console.State.Initialising; },
+        kInitialiseWaitMs);
+    if (!ready) {
+      std::cerr << "run: the controller was not initialised (" << sys.console.View.Progress.Caption() << ")\n";
+      return 2;
+    }
+    std::cerr << "Controller ready." << std::endl;
+
+    if (!Prepare(file)) return 2;
+    return RunToEnd();
+  }
+
+ private:
+  bool Prepare(const std::filesystem::path& file) {
+    System& sys = *sys_;
+    sys.consoleSettings.ChooseJobMode(spool_ ? 1 : 2);
+    const std::string path = std::filesystem::absolute(file).string();
+    if (spool_) {
+      if (!sys.run.ChooseSpoolFile(path)) {
+        std::cerr << "run: cannot open the spooler job " << options_.file << "\n";
+        return false;
+      }
+    } else {
+      if (!sys.run.PrepareGcodeFile(path)) {
+        std::cerr << "run: cannot open the program " << options_.file << "\n";
+        return false;
+      }
+      if (options_.fromLine > 1 && !sys.engines.ResumeGcodeAtLine(options_.fromLine)) {
+        std::cerr << "run: the program does not reach line " << options_.fromLine << "\n";
+        return false;
+      }
+      if (options_.fromLine > 1) {
+        const double uf = sys.config.Units.UnitsFactor;
+        std::cerr << "Resuming at line " << options_.fromLine << " from X" << sys.engines.ResumeX / uf << " Y"
+                  << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
+      }
+    }
+    return true;
+  }
+
+  int RunToEnd() {
+    System& sys = *sys_;
+    ConsoleState& s = sys.console.State;
+    gInterrupt.store(false);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
+    sigaction(SIGINT, &action, nullptr);
+
+    historyFrom_ = sys.jumpbox.View.Fault_list.Items().size();
+    startUs_ = loop_->NowUs();
+    auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
+    auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { Progress(); });
+
+    for (;;) {
+      sys.status.Run.JobCompleted = false;
+      sys.run.RunJob();
+      WaitForEnd();
+      if (interrupted_ || !sys.engines.Continuing() || !sys.status.Run.ToolChangeStop) break;
+      // Stopped for a manual tool change: the prompt is up; Continue lets Run go on.
+      while (!sys.console.View.Continue.Visible() && !interrupted_ && s.JobActive) (void)loop_->WaitUntil([] { return false; }, 100);
+      (void)loop_->WaitUntil([&] { return sys.run.ContinuePressed || interrupted_ || noTerminal_; }, INT32_MAX);
+      if (interrupted_ || noTerminal_) break;
+    }
+    Progress();
+    std::cout << "\n";
+    signal(SIGINT, SIG_DFL);
+    return Report();
+  }
+
+  void WaitForEnd() {
+    System& sys = *sys_;
+    while (sys.console.State.JobActive && sys.link.Connected) {
+      (void)loop_->WaitUntil([&] { return !sys.console.State.JobActive || !sys.link.Connected; }, kWaitSliceMs);
+    }
+  }
+
+  // Ctrl+C and the operator's answers, seen from the loop.
+  void Watch() {
+    System& sys = *sys_;
+    if (gInterrupt.load() && !interrupted_) {
+      interrupted_ = true;
+      std::cerr << "\nInterrupted: stopping the machine." << std::endl;
+      sys.run.EmergencyStop();
+      return;
+    }
+    ConsoleView& v = sys.console.View;
+    if (!v.Continue.Visible()) {
+      asked_ = false;
+      return;
+    }
+    if (!asked_) {
+      asked_ = true;
+      std::cerr << "\n" << v.Continue.Caption() << "\nPress Enter to continue, Ctrl+C to stop. " << std::flush;
+    }
+    if (!isatty(STDIN_FILENO) && !options_.fast) {
+      // Nobody can answer: take the stop path rather than wait for ever.
+      noTerminal_ = true;
+      std::cerr << "no terminal to answer: stopping." << std::endl;
+      sys.run.EmergencyStop();
+      return;
+    }
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    const bool lineReady = options_.fast || poll(&p, 1, 0) > 0;
+    if (!lineReady) return;
+    std::string line;
+    if (!std::getline(std::cin, line)) {
+      noTerminal_ = true;
+      std::cerr << "no answer: stopping." << std::endl;
+      sys.run.EmergencyStop();
+      return;
+    }
+    sys.run.ContinueJob();
+  }
+
+  void Progress() {
+    System& sys = *sys_;
+    ConsoleState& s = sys.console.State;
+    const bool streaming = s.Operation == LongOperation::Job;
+    int done = spool_ ? sys.engines.Run.RecordCount : sys.engines.GcodeLineRead();
+    if (done < 0 || (!streaming && !s.JobActive)) done = total_;
+    done = std::clamp(done, 0, total_);
+    const int fill = sys.status.BufferFill();
+    if (sim_ && streaming && s.JobActive) {
+      const int simFill = sim_->BufferFill();
+      if (simFill >= SegmentBuffer::kRoomMargin) filled_ = true;
+      if (filled_) minFill_ = std::min(minFill_, simFill);
+    }
+    constexpr int kWidth = 30;
+    const int bar = total_ > 0 ? done * kWidth / total_ : kWidth;
+    std::string line = "\r[" + std::string(static_cast<size_t>(bar), '#') +
+                       std::string(static_cast<size_t>(kWidth - bar), '-') + "] " + std::to_string(done) + "/" +
+                       std::to_string(total_) + (spool_ ? " records" : " lines") + "  buffer " +
+                       std::to_string(fill) + "/" + std::to_string(sys.report.BufferSize) + "  " +
+                       Clock(loop_->NowUs() - startUs_) + "  " + sys.console.View.Running.Caption() + "   ";
+    if (isatty(STDOUT_FILENO)) {
+      std::cout << line << std::flush;
+    } else if (loop_->NowUs() - lastPlainUs_ >= 5000000) {
+      lastPlainUs_ = loop_->NowUs();
+      std::cout << line.substr(1) << "\n" << std::flush;
+    }
+  }
+
+  int Report() {
+    System& sys = *sys_;
+    const auto& items = sys.jumpbox.View.Fault_list.Items();
+    bool completedLine = false;
+    std::cout << "Fault history:\n";
+    for (size_t i = historyFrom_; i < items.size(); ++i) {
+      std::cout << "  " << items[i] << "\n";
+      completedLine = completedLine || items[i].find("* Completed ") != std::string::npos;
+    }
+    const bool completed =
+        completedLine && sys.status.Run.JobCompleted && !interrupted_ && !noTerminal_ && !sys.engines.Continuing();
+    if (sim_ && options_.fast) {
+      std::cout << "Simulated machine time: " << sim_->JobRunTimeUs() / 1e6 << " s\n";
+      if (filled_) {
+        std::cout << "Minimum buffer fill while streaming: " << minFill_ << "/" << sim_->BufferSize() << "\n";
+      } else {
+        std::cout << "Minimum buffer fill while streaming: the whole job fitted in the buffer\n";
+      }
+      std::cout << "Starvations: " << sim_->Starvations() << " (" << sim_->StarvedUs() / 1000 << " ms)\n";
+      std::cout << "Overruns: " << sim_->Overruns() << "\n";
+    }
+    if (completed) {
+      std::cout << "Job completed: " << sys.status.Run.JobDisplayName << "\n";
+      return 0;
+    }
+    std::string reason = sys.console.View.Progress.Caption();
+    if (interrupted_) reason = "stopped by Ctrl+C";
+    if (sys.engines.Continuing()) reason = "stopped for a tool change";
+    std::cout << "Job not completed: " << reason << "\n";
+    return 1;
+  }
+
+  const RunOptions& options_;
+  const CliContext& context_;
+  TerminalPrompts prompts_;
+  std::unique_ptr<EventLoop> loop_;
+  std::unique_ptr<sim::SimController> sim_;
+  std::unique_ptr<SerialPort> ports_;
+  std::unique_ptr<System> sys_;
+  bool spool_ = false;
+  int total_ = 0;
+  size_t historyFrom_ = 0;
+  int64_t startUs_ = 0;
+  int64_t lastPlainUs_ = -10000000;
+  bool interrupted_ = false;
+  bool noTerminal_ = false;
+  bool asked_ = false;
+  bool filled_ = false;
+  int minFill_ = 1 << 30;
+};
+
+}  // namespace
+
+void RegisterRunCommand(CommandTable& commands) {
+  auto options = std::make_shared<RunOptions>();
+  CLI::App* sub = commands.Add("run", "Connect, initialise the controller and run a G-code program or spooler job",
+                               [options](const CliContext& context) { return JobRun(*options, context).Run(); });
+  sub->add_option("file", options->file, "The job: a G-code program or a spooler job (*.VRJ)")->required();
+  auto* port = sub->add_option("--port", options->port, "Serial device of the controller");
+  auto* simulator = sub->add_flag("--simulator", options->simulator, "Run the job on the simulated controller");
+  port->excludes(simulator);
+  sub->add_flag("--fast", options->fast, "With --simulator: run on simulated time and report the machine time")
+      ->needs(simulator);
+  sub->add_flag("--metric", options->metric, "The machine works in millimetres");
+  sub->add_option("--from-line", options->fromLine,
+                  "Resume a G-code program at this line: the lines before it are read, not sent")
+      ->check(CLI::PositiveNumber);
+}
+
+}  // namespace wendlar::cli
