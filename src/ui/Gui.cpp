@@ -73,9 +73,13 @@ void Gui::WireConsole() {
   TCoordinates& dlg = m.Coordinates;
   using K = ControlEventKind;
 
+  RunControl& run = sys_.run;
+
   // Menu: File.
-  b.OnClick("QuorlexMode1", [&con] { con.QuorlexModeClick(); });
-  b.OnClick("GcodeMode1", [&con] { con.GcodeModeClick(); });
+  b.OnClick("OpenSpoolerfile1", [&run] { run.OpenSpoolFile(); });
+  b.OnClick("OpenGcodefile1", [&run] { run.OpenGcodeFile(); });
+  b.OnClick("QuorlexMode1", [&run] { run.QuorlexModeClick(); });
+  b.OnClick("GcodeMode1", [&run] { run.GcodeModeClick(); });
   b.OnClick("Exit1", [this] { console_->close(); });
   // Menu: Functions.
   b.OnClick("Limitswitchdisable1", [this] { sys_.initialisation.LimitSwitchDisableClick(); });
@@ -86,6 +90,7 @@ void Gui::WireConsole() {
   b.OnClick("HomeYnonzero1", [&m] { m.Home.HomeYNonZero(); });
   b.OnClick("HomeZnonzero1", [&m] { m.Home.HomeZNonZero(); });
   b.OnClick("HomeWaxis1", [&m] { m.Home.HomeWaxisClick(); });
+  b.OnClick("Run1", [&run] { run.RunJob(); });
   // Menu: Setup and Help.
   b.OnClick("StayonTop1", [&con] { con.StayOnTopClick(); });
   b.OnClick("USBmenu1", [this, &con] {
@@ -96,6 +101,15 @@ void Gui::WireConsole() {
     con.LeaveTop();
     about_->exec();
   });
+
+  // Run control. The stop acts on the press, not on the release.
+  b.On("Run_button", K::kMouseUp, [&run](const ControlEvent& e) { run.Run_buttonMouseUp(e.button == 0); });
+  b.On("Pausebut", K::kMouseDown, [&run](const ControlEvent&) { run.PausebutMouseDown(); });
+  b.On("Pausebut", K::kMouseUp, [&run](const ControlEvent&) { run.PausebutMouseUp(); });
+  b.On("Estopbut", K::kMouseDown, [&run](const ControlEvent&) { run.EmergencyStop(); });
+  b.OnClick("Continue", [&run] { run.ContinueJob(); });
+  b.On("Preview", K::kMouseDown, [&run](const ControlEvent&) { run.PreviewMouseDown(); });
+  b.OnClick("Preview", [&run] { run.PreviewClick(); });
 
   // State labels.
   b.OnClick("Running", [this] { sys_.initialisation.RunningClick(); });

@@ -43,7 +43,12 @@ bool IsActionable(QObject* o) {
 
 void SetColorRole(QWidget* w, QPalette::ColorRole role, Color color, const QPalette& design) {
   QPalette p = w->palette();
-  p.setColor(role, color == kColorDefault ? design.color(role) : ToQColor(color));
+  const bool text = role == QPalette::WindowText || role == QPalette::ButtonText || role == QPalette::Text;
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    // A disabled control keeps the greyed caption of its form, so it looks disabled.
+    const bool keep = color == kColorDefault || (text && group == QPalette::Disabled);
+    p.setColor(group, role, keep ? design.color(group, role) : ToQColor(color));
+  }
   w->setPalette(p);
 }
 

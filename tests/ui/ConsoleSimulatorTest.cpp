@@ -1,10 +1,16 @@
 // The desktop console against the simulated controller in real time, as a person would
-// run it with --simulator: it connects by itself, initialises, and jogs on Alt-arrows.
+// run it with --simulator: it connects by itself, initialises, jogs on Alt-arrows, runs a
+// program to the end, and stops a run from the STOP button while it moves.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "link/serial/InProcessSerialPort.h"
@@ -19,7 +25,7 @@
 namespace wendlar::ui {
 namespace {
 
-TEST(ConsoleWithSimulator, ConnectsInitialisesAndJogsOnAltArrows) {
+TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   testing::TempDir home;
   QtEventLoop loop;
   sim::SimController controller(loop);
@@ -54,6 +60,50 @@ TEST(ConsoleWithSimulator, ConnectsInitialisesAndJogsOnAltArrows) {
   EXPECT_EQ(controller.MachinePosition()[0], stoppedX) << "releasing the key stopped the jog";
   // The read-out follows the machine while the window stays live.
   EXPECT_NE(w.Form().XPOS->text(), "0.000\"");
+
+  // A short program (the demo cuts for a minute), chosen through the file dialog and run
+  // from the Run panel.
+  home.Write("short.nc", "G20 G90\r\nG1 X0.2 F60\r\nG1 Y0.1\r\nM30\r\n");
+  home.Write("long.nc", "G20 G90\r\nG1 X6 F20\r\nM30\r\n");
+  w.Form().GcodeMode1->trigger();
+  ASSERT_TRUE(w.Form().OpenGcodefile1->isEnabled());
+  prompts.Paths.push_back((home.Path() / "short.nc").string());
+  w.Form().OpenGcodefile1->trigger();
+  ASSERT_TRUE(w.Form().Run_button->isEnabled()) << sys.console.View.Progress.Caption();
+
+  const std::vector<std::string>& history = sys.jumpbox.View.Fault_list.Items();
+  auto logged = [&](const char* text) {
+    return std::count_if(history.begin(), history.end(),
+                         [text](const std::string& line) { return line.find(text) != std::string::npos; });
+  };
+  auto completed = [&] { return logged("Completed"); };
+  QTest::mouseClick(w.Form().Run_button, Qt::LeftButton);
+  ASSERT_TRUE(loop.WaitUntil([&] { return completed() == 1; }, 120000)) << "history lines: " << history.size();
+  EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Running->text() == "Local"; }, 10000))
+      << w.Form().Running->text().toStdString();
+  EXPECT_EQ(controller.Overruns(), 0u);
+
+  // A long move, and STOP a second into it: the button answers while the job runs.
+  prompts.Paths.push_back((home.Path() / "long.nc").string());
+  w.Form().OpenGcodefile1->trigger();
+  ASSERT_TRUE(loop.WaitUntil([&] { return w.Form().Run_button->isEnabled(); }, 10000));
+  const int64_t beforeLongX = controller.MachinePosition()[0];
+  bool stopPressed = false;
+  QTimer::singleShot(1000, [&] {
+    stopPressed = true;
+    QTest::mousePress(w.Form().Estopbut, Qt::LeftButton);
+    QTest::mouseRelease(w.Form().Estopbut, Qt::LeftButton);
+  });
+  QTest::mouseClick(w.Form().Run_button, Qt::LeftButton);
+  ASSERT_TRUE(loop.WaitUntil([&] { return stopPressed && !controller.JobRunning(); }, 30000));
+  EXPECT_EQ(sys.flags.AbortRun, 1);
+  const int64_t stoppedAt = controller.MachinePosition()[0];
+  (void)loop.WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(controller.MachinePosition()[0], stoppedAt) << "the machine stands after the stop";
+  EXPECT_GT(stoppedAt, beforeLongX) << "it had started to move";
+  const double fullMoveSteps = 6.0 * 1000 * sys.config.Config.Xscale;
+  EXPECT_LT(static_cast<double>(stoppedAt - beforeLongX), fullMoveSteps / 2) << "it stopped well before the end";
+  EXPECT_TRUE(loop.WaitUntil([&] { return logged("Stopped by Click") >= 1; }, 5000));
 }
 
 }  // namespace

@@ -100,6 +100,9 @@ TEST(ViewBinding, WhatTheLogicWritesIsShownAndFollowsEveryChange) {
   EXPECT_EQ(w.running->palette().color(QPalette::WindowText), QColor(0, 0x80, 0));
   EXPECT_EQ(w.running->palette().color(QPalette::Window), QColor(0xFF, 0, 0));
   EXPECT_TRUE(w.running->autoFillBackground());
+  EXPECT_EQ(w.running->palette().color(QPalette::Disabled, QPalette::WindowText),
+            w.window.palette().color(QPalette::Disabled, QPalette::WindowText))
+      << "a disabled caption stays grey whatever colour the logic gave it";
   EXPECT_EQ(w.progress->text(), "") << "once the model writes a caption, an empty one empties the label";
   EXPECT_TRUE(w.go->isEnabled());
   EXPECT_FALSE(w.go->isVisible());
