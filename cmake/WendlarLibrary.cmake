@@ -28,7 +28,7 @@ function(wendlar_test name dir)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE wendlar_test_support GTest::gtest GTest::gtest_main GTest::gmock ${ARGN})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "WENDLAR_SOURCE_DIR=${PROJECT_SOURCE_DIR};WENDLAR_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # main() comes from the test support library (tests/support/TestMain.cpp).
+  target_link_libraries(${name} PRIVATE wendlar_test_support GTest::gtest GTest::gmock ${ARGN})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
