@@ -112,14 +112,16 @@ void ViewBinding::Start() {
     b.actionable = target != &window_ && IsActionable(target);
     Connect(b);
   }
-  // Button-like parts of the form that no model control names still need a handler.
+  // Parts of the form that no model control names: buttons still need a handler, and
+  // labels may open something when clicked (the axis panels).
   for (QObject* o : window_.findChildren<QObject*>()) {
     const std::string name = o->objectName().toStdString();
-    if (name.empty() || bindings_.count(name) != 0 || !IsActionable(o)) continue;
+    const bool actionable = IsActionable(o);
+    if (name.empty() || bindings_.count(name) != 0 || !(actionable || qobject_cast<QLabel*>(o))) continue;
     if (qobject_cast<SpinButton*>(o->parent()) != nullptr) continue;  // the arrows of a spin button
     Binding& b = bindings_[name];
     b.target = o;
-    b.actionable = true;
+    b.actionable = actionable;
     b.formOnly = true;
     if (auto* w = qobject_cast<QWidget*>(o)) {
       b.designEnabled = w->isEnabled();

@@ -61,6 +61,19 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   // The read-out follows the machine while the window stays live.
   EXPECT_NE(w.Form().XPOS->text(), "0.000\"");
 
+  // A jog button held down, then hidden before its release: the jog still stops.
+  const int64_t startY = controller.MachinePosition()[1];
+  QTest::mousePress(w.Form().Y_Pos, Qt::LeftButton);
+  (void)loop.WaitUntil([] { return false; }, 400);
+  sys.console.ShowJogButtons(false);
+  (void)loop.WaitUntil([] { return false; }, 300);
+  const int64_t lostY = controller.MachinePosition()[1];
+  EXPECT_GT(lostY, startY) << "Y+ jogged";
+  (void)loop.WaitUntil([] { return false; }, 300);
+  EXPECT_EQ(controller.MachinePosition()[1], lostY) << "hiding the held button stopped the jog";
+  QTest::mouseRelease(w.Form().Y_Pos, Qt::LeftButton);
+  sys.console.ShowJogButtons(true);
+
   // A short program (the demo cuts for a minute), chosen through the file dialog and run
   // from the Run panel.
   home.Write("short.nc", "G20 G90\r\nG1 X0.2 F60\r\nG1 Y0.1\r\nM30\r\n");
@@ -72,11 +85,10 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   ASSERT_TRUE(w.Form().Run_button->isEnabled()) << sys.console.View.Progress.Caption();
 
   const std::vector<std::string>& history = sys.jumpbox.View.Fault_list.Items();
-  auto logged = [&](const char* text) {
+  auto completed = [&] {
     return std::count_if(history.begin(), history.end(),
-                         [text](const std::string& line) { return line.find(text) != std::string::npos; });
+                         [](const std::string& line) { return line.find("Completed") != std::string::npos; });
   };
-  auto completed = [&] { return logged("Completed"); };
   QTest::mouseClick(w.Form().Run_button, Qt::LeftButton);
   ASSERT_TRUE(loop.WaitUntil([&] { return completed() == 1; }, 120000)) << "history lines: " << history.size();
   EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Running->text() == "Local"; }, 10000))
@@ -103,7 +115,8 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   EXPECT_GT(stoppedAt, beforeLongX) << "it had started to move";
   const double fullMoveSteps = 6.0 * 1000 * sys.config.Config.Xscale;
   EXPECT_LT(static_cast<double>(stoppedAt - beforeLongX), fullMoveSteps / 2) << "it stopped well before the end";
-  EXPECT_TRUE(loop.WaitUntil([&] { return logged("Stopped by Click") >= 1; }, 5000));
+  EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Run_button->isEnabled(); }, 5000))
+      << "after a stop the file is ready to run again";
 }
 
 }  // namespace

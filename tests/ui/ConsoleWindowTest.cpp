@@ -285,6 +285,12 @@ TEST(ConsoleWindow, ClicksOnPositionsAndPanelsOpenTheMoveDialog) {
   EXPECT_FALSE(dlg.isVisible());
   EXPECT_EQ(d.sys.console.View.Form.Checked(), true) << "closing the dialog restores always-on-top";
 
+  // The axis panels are openers too, though the model has no name for them.
+  QTest::mouseClick(w.Form().X_pan, Qt::LeftButton);
+  EXPECT_TRUE(dlg.isVisible());
+  EXPECT_EQ(dlg.windowTitle(), "Set New XY Position");
+  QTest::mouseClick(dlg.Form().Cancel_move, Qt::LeftButton);
+
   QTest::mouseClick(w.Form().Move_2_XY, Qt::LeftButton);
   EXPECT_EQ(dlg.windowTitle(), "Move to Coordinates");
   EXPECT_EQ(dlg.Form().Go_move->text(), "Go");
