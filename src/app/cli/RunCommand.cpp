@@ -113,6 +113,12 @@ class JobRun {
     total_ = spool_ ? static_cast<int>(std::filesystem::file_size(file) / kSpoolRecordBytes) - 2 : CountLines(file);
     total_ = std::max(total_, 0);
 
+    gInterrupt.store(false);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
+    sigaction(SIGINT, &action, nullptr);
+
     if (options_.fast) {
       loop_ = std::make_unique<VirtualEventLoop>();
     } else {
@@ -131,7 +137,8 @@ class JobRun {
     }
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
-    (void)sys.environment.LoadEnvironment();
+    // Settings and the machine file come from the program directory when it has them.
+    if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
     if (options_.metric) {
       sys.config.Config.UnitsMode = 2;
       SetMetricUnits(sys.config.Units);
@@ -147,8 +154,15 @@ class JobRun {
       return 2;
     }
     const bool ready = loop_->WaitUntil(
-        [&] { return sys.console.View.Progress.Caption() == "Ready" && !sys.console.State.Initialising; },
+        [&] {
+          return (sys.console.View.Progress.Caption() == "Ready" && !sys.console.State.Initialising) ||
+                 gInterrupt.load();
+        },
         kInitialiseWaitMs);
+    if (gInterrupt.load()) {
+      std::cerr << "run: interrupted before the job started\n";
+      return 1;
+    }
     if (!ready) {
       std::cerr << "run: the controller was not initialised (" << sys.console.View.Progress.Caption() << ")\n";
       return 2;
@@ -190,12 +204,6 @@ class JobRun {
   int RunToEnd() {
     System& sys = *sys_;
     ConsoleState& s = sys.console.State;
-    gInterrupt.store(false);
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
-    sigaction(SIGINT, &action, nullptr);
-
     historyFrom_ = sys.jumpbox.View.Fault_list.Items().size();
     startUs_ = loop_->NowUs();
     auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
