@@ -21,7 +21,14 @@ std::string FormatFixed(double v, int decimals, int minWidth) {
   if (!std::isfinite(v)) v = 0.0;
   if (std::fabs(v) >= 1e18) v = v > 0 ? 1e18 : -1e18;
   std::snprintf(buf, sizeof buf, "%*.*f", minWidth, decimals, v);
-  return buf;
+  // A value that rounds to zero reads "0.000", never "-0.000".
+  std::string text(buf);
+  const size_t minus = text.find('-');
+  if (minus != std::string::npos && text.find_first_of("123456789") == std::string::npos) {
+    text.erase(minus, 1);
+    if (static_cast<int>(text.size()) < minWidth) text.insert(0, " ");
+  }
+  return text;
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -26,6 +26,10 @@ TEST(Numbers, FixedPointTextAndStrictParsing) {
   EXPECT_EQ(FormatFixed(0.25, 3, 3), "0.250");
   EXPECT_EQ(FormatFixed(-0.5, 3, 3), "-0.500");
   EXPECT_EQ(FormatFixed(1.0, 0, 6), "     1");
+  // Z read-outs negate step counts: zero and tiny negatives must not show a minus.
+  EXPECT_EQ(FormatFixed(-0.0, 3), "0.000");
+  EXPECT_EQ(FormatFixed(-0.0004, 3, 6), " 0.000");
+  EXPECT_EQ(FormatFixed(-0.0006, 3), "-0.001");
 
   EXPECT_EQ(ParseDouble(" 1.25 "), 1.25);
   EXPECT_EQ(ParseDouble("-.5"), -0.5);
