@@ -16,6 +16,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       setup(config, ConfigOutput(), prompts, consoleSettings, machine),
       environment(config, ConfigOutput(), prompts, consoleSettings, setup),
       jumpbox(offsets, config, ConfigOutput(), loop, consoleSettings, machine),
+      materials(ConfigOutput(), consoleSettings, machine),
       tables(config, home, motion),
       segments(config, tables, motion, motion, flags),
       manual(ManualContext{config, console, sender, tables, segments, motion, prompts, flags, nullptr, {}}),
@@ -46,6 +47,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   m.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
   m.EnableLimits = [this] { initialisation.EnableLimits(); };
   m.HomeXNYP = [this] { return setup.View.Hm_XNYP.Checked(); };
+  m.OpenMaterialPicker = [this] { materials.Show(); };
 
   StatusHooks& h = status.Hooks;
   h.AddFaultHistory = [this](const std::string& text) { jumpbox.AddFaultHistory(text); };

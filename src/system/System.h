@@ -6,6 +6,7 @@
 #include "config/ConfigFile.h"
 #include "config/Environment.h"
 #include "config/MachineConfig.h"
+#include "config/Materials.h"
 #include "config/SetupDialog.h"
 #include "config/WorkOffsets.h"
 #include "console/CommandSender.h"
@@ -62,6 +63,7 @@ class System : private LinkConsole, private ConfigEvents {
   TEnvir_setup environment;
   WorkOffsetState offsets;
   TJumpbox jumpbox;
+  Tpick_mat materials;
 
   // Motion planning.
   SpeedTables tables;

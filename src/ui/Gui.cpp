@@ -40,14 +40,19 @@ KeyEvent ToKeyEvent(const KeyStroke& k) {
 Gui::Gui(System& system) : sys_(system) {
   // The documented creation order, for the windows this program has so far.
   console_ = std::make_unique<ConsoleWindow>(sys_.console.View);
+  setup_ = std::make_unique<SetupWindow>(sys_.setup.View);
   coordinates_ = std::make_unique<CoordinatesWindow>(sys_.manual.Coordinates.View, console_.get());
+  environment_ = std::make_unique<EnvironmentWindow>(sys_.environment.View);
   about_ = std::make_unique<AboutBox>(console_.get());
+  jumpbox_ = std::make_unique<JumpboxWindow>(sys_.jumpbox.View);
+  materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
   usb_->SetBeside(console_.get());
   WireConsole();
   WireKeys();
   WireUsb();
   WireCoordinates();
+  WireSettings();
 }
 
 Gui::~Gui() = default;

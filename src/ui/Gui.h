@@ -8,6 +8,10 @@
 #include "ui/AboutBox.h"
 #include "ui/ConsoleWindow.h"
 #include "ui/CoordinatesWindow.h"
+#include "ui/EnvironmentWindow.h"
+#include "ui/JumpboxWindow.h"
+#include "ui/MaterialsWindow.h"
+#include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
 
 namespace wendlar::ui {
@@ -31,18 +35,28 @@ class Gui {
   CoordinatesWindow& Coordinates() { return *coordinates_; }
   AboutBox& About() { return *about_; }
   UsbWindow& Usb() { return *usb_; }
+  SetupWindow& Setup() { return *setup_; }
+  EnvironmentWindow& Environment() { return *environment_; }
+  JumpboxWindow& Jumpbox() { return *jumpbox_; }
+  MaterialsWindow& Materials() { return *materials_; }
 
  private:
   void WireConsole();
   void WireKeys();
   void WireUsb();
   void WireCoordinates();
+  // The settings windows and the console entries that open them (GuiSettings.cpp).
+  void WireSettings();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
   std::unique_ptr<CoordinatesWindow> coordinates_;
   std::unique_ptr<AboutBox> about_;
   std::unique_ptr<UsbWindow> usb_;
+  std::unique_ptr<SetupWindow> setup_;
+  std::unique_ptr<EnvironmentWindow> environment_;
+  std::unique_ptr<JumpboxWindow> jumpbox_;
+  std::unique_ptr<MaterialsWindow> materials_;
 };
 
 }  // namespace wendlar::ui
