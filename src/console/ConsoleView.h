@@ -101,7 +101,14 @@ struct ConsoleView : ViewModel {
   Control StayonTop1{*this, "StayonTop1"}, USBmenu1{*this, "USBmenu1"};
   Control Diagnostics1{*this, "Diagnostics1"}, FaultHistory1{*this, "FaultHistory1"};
   Control Diag1{*this, "Diag1"};  // the hidden diagnostics menu
+  Control ResetOVT1{*this, "ResetOVT1"}, InitiallizePic1{*this, "InitiallizePic1"};
+  Control Clearbuffer1{*this, "Clearbuffer1"};
+  Control SpindleStart1{*this, "SpindleStart1"}, SpindleOff1{*this, "SpindleOff1"};
+  Control SetSpindle11{*this, "SetSpindle11"}, SetSpindle21{*this, "SetSpindle21"};
+  Control On1{*this, "On1"}, Off1{*this, "Off1"};  // Diag > "Aux1"
+  Control BuildTable1{*this, "BuildTable1"};
   Control JumpTable1{*this, "JumpTable1"};  // Diag > "Load Table"
+  Control SendAccellparams1{*this, "SendAccellparams1"};
   Control About1{*this, "About1"};
 };
 

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "support/SimSystem.h"
+
+namespace wendlar::testing {
+namespace {
+
+using Packet = std::array<uint8_t, 11>;
+
+Packet P(std::initializer_list<uint8_t> bytes) {
+  Packet p{};
+  size_t i = 0;
+  for (uint8_t b : bytes) p[i++] = b;
+  return p;
+}
+
+TEST(DiagMenu, EachEntrySendsItsRecordToTheController) {
+  SimSystem s;
+  ASSERT_TRUE(s.ConnectAndInitialise());
+  System& sys = *s.sys;
+  s.RunMs(200);  // the initialisation's last queued record leaves first
+  const size_t from = s.sim.TraceRecords().size();
+
+  sys.diag.ClearBufferClick();
+  sys.diag.SpindleStartClick();
+  sys.diag.SetSpindleClick(1);
+  sys.diag.SpindleOffClick();
+  sys.diag.Aux1Click(true);
+  sys.diag.BuildTableClick();
+  sys.diag.ResetClick();
+  s.RunMs(500);
+
+  const std::vector<Packet> expected{P({12}), P({14}), P({13, 1}), P({15}), P({17, 1, 1}), P({30, 1}), P({1})};
+  const auto records = s.Records(from);
+  ASSERT_GE(records.size(), expected.size());
+  EXPECT_EQ(std::vector<Packet>(records.begin(), records.begin() + expected.size()), expected);
+}
+
+TEST(DiagMenu, AccelParamsCarryTheRapidValueAndLoadTableIsRefusedDuringALongOperation) {
+  SimSystem s;
+  ASSERT_TRUE(s.ConnectAndInitialise());
+  System& sys = *s.sys;
+  s.RunMs(200);
+  sys.config.Config.R_accel = 245;
+  sys.config.Config.Contour_accel = 215;
+  const size_t from = s.sim.TraceRecords().size();
+  sys.diag.SendAccelParamsClick();
+  const auto records = s.Records(from);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.front()[0], 11);
+  EXPECT_EQ(records.front()[1], 215);  // b1 stays the contour value
+  EXPECT_EQ(records.front()[2], 245);
+
+  {
+    OperationGuard job(sys.console.State, LongOperation::Job);
+    EXPECT_FALSE(sys.diag.LoadTableClick());
+  }
+  EXPECT_TRUE(sys.diag.LoadTableClick());
+}
+
+}  // namespace
+}  // namespace wendlar::testing
