@@ -12,6 +12,7 @@
 #include "console/CommandSender.h"
 #include "console/DebugFile.h"
 #include "console/Console.h"
+#include "console/DiagMenu.h"
 #include "console/Initialisation.h"
 #include "console/ManualControl.h"
 #include "console/StatusReaction.h"
@@ -81,6 +82,10 @@ class System : private LinkConsole, private ConfigEvents {
   // Run control's reactions and the initialisation.
   StatusReaction status;
   Initialisation initialisation;
+
+  // The console's hidden Diag menu.
+  DiagMenu diag{sender, console.State, config, manual.Out, initialisation,
+                [this] { return tableRead.ReadControllerTable(); }};
 
   // Run control, the job engines and the debug log of a run.
   DebugFile debugFile{home};
