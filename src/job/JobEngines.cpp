@@ -204,6 +204,7 @@ void JobEngines::RunGcodeJob() {
   while (!ctx_.flags.StopWaiting() && !Run.ToolChangeStop) {
     if (!reader_.Step(*source_)) break;
   }
+  lastRunStopped_ = ctx_.flags.StopWaiting();
 
   if (c.Auto_Spindle_Stop == 1) {
     Machine.FlushSegments();
@@ -258,6 +259,7 @@ void JobEngines::RunSpoolJob() {
     SpoolFile.RecordText = Gcode.GcodeLineText;
     stepper_.Execute(record);
   }
+  lastRunStopped_ = ctx_.flags.StopWaiting();
 
   Machine.FlushSegments();
   Machine.QueueCommand(commands::EndOfJob());

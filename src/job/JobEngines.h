@@ -91,6 +91,8 @@ class JobEngines : public JobRunner {
   // The open G-code program's last line read (0 before the first); -1 when none is open.
   int GcodeLineRead() const { return source_ ? source_->LineNumber() : -1; }
   bool GcodeOpen() const { return source_ != nullptr; }
+  // True when the last run's loop was ended by a stop or a refused line, not by the file's end.
+  bool LastRunStopped() const { return lastRunStopped_; }
   // True when the next G-code run continues the interpreter's state (tool change or resume).
   bool Continuing() const { return keepGcodeState_; }
 
@@ -107,6 +109,7 @@ class JobEngines : public JobRunner {
   SpoolStepper stepper_;
   bool keepGcodeState_ = false;
   bool debugOpened_ = false;
+  bool lastRunStopped_ = false;
 };
 
 }  // namespace wendlar

@@ -386,5 +386,53 @@ TEST_F(RunOnSimulator, RunIsRefusedWhileAJobRunsAndWhenNotConnected) {
   EXPECT_EQ(TraceSize(), before);
 }
 
+TEST_F(RunOnSimulator, DebugLogWritesTheDwellAndLaserLinesOfASpoolRun) {
+  sys.run.Hooks.DebugFileEnabled = [] { return true; };
+  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "debug.vrj", {{kSpoolBorder, 0, 0, 10, 10},
+                                                             {kSpoolZLimits, -10, 0},
+                                                             {kSpoolDwell, 250},
+                                                             {kSpoolLaserOn},
+                                                             {kSpoolLaserOff}}));
+  ASSERT_TRUE(OpenSpool(rig.dir.Path() / "debug.vrj"));
+  ASSERT_TRUE(RunToEnd());
+  const std::string debug = rig.dir.Read("debug.txt");
+  const auto lines = SplitLines(debug);
+  ASSERT_EQ(lines.size(), 3u) << debug;
+  EXPECT_NE(lines[0].find(" Dwell 25"), std::string::npos);
+  EXPECT_EQ(lines[1], " laser");
+  EXPECT_EQ(lines[2], " laser");
+  EXPECT_FALSE(sys.debugFile.DebugOn());  // closed with the run
+  EXPECT_FALSE(s.DebugLog);
+}
+
+// Real programs from the corpus, whole, on the simulated machine: every one that the reader
+// takes runs to its end, the buffer is never overrun and the machine ends where the host
+// last sent it.
+TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
+  const fs::path corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no G-code corpus beside the repository";
+  int ran = 0;
+  for (const char* name : {"p2g_milldrill_arcs_inch.ngc", "gs_byte135_inch.nc", "lcnc_plasma_imperial_wrench.ngc",
+                           "freecad_centroid_imperial_ref.ngc"}) {
+    const fs::path file = corpus / name;
+    if (!fs::exists(file)) continue;
+    SCOPED_TRACE(name);
+    ++ran;
+    ASSERT_TRUE(OpenGcode(file));
+    const size_t from = TraceSize();
+    const size_t history = History().size();
+    ASSERT_TRUE(RunToEnd(4 * 60 * 60 * 1000));
+    EXPECT_FALSE(sys.engines.LastRunStopped());
+    EXPECT_EQ(sim().ExecutedCount(), BufferedAccepted(from));
+    EXPECT_EQ(static_cast<int>(sim().ExecutedCount()), s.SentCount);
+    EXPECT_EQ(sim().Overruns(), 0u);
+    ASSERT_GT(History().size(), history);
+    EXPECT_NE(History().back().find("* Completed "), std::string::npos) << History().back();
+    EXPECT_EQ(sim().Position()[kX], sys.segments.LastStepX);
+    EXPECT_EQ(sim().Position()[kY], sys.segments.LastStepY);
+  }
+  if (ran == 0) GTEST_SKIP() << "none of the chosen programs is in the corpus";
+}
+
 }  // namespace
 }  // namespace wendlar::testing

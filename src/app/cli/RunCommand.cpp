@@ -205,6 +205,7 @@ class JobRun {
     System& sys = *sys_;
     ConsoleState& s = sys.console.State;
     historyFrom_ = sys.jumpbox.View.Fault_list.Items().size();
+    messagesFrom_ = sys.console.View.Com_list.Items().size();
     startUs_ = loop_->NowUs();
     auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
     auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { Progress(); });
@@ -307,8 +308,14 @@ class JobRun {
       std::cout << "  " << items[i] << "\n";
       completedLine = completedLine || items[i].find("* Completed ") != std::string::npos;
     }
-    const bool completed =
-        completedLine && sys.status.Run.JobCompleted && !interrupted_ && !noTerminal_ && !sys.engines.Continuing();
+    const auto& messages = sys.console.View.Com_list.Items();
+    if (messages.size() > messagesFrom_) {
+      std::cout << "Messages:\n";
+      for (size_t i = messagesFrom_; i < messages.size(); ++i) std::cout << "  " << messages[i] << "\n";
+    }
+    // A line the reader refused stops the job early; the controller then finishes what it got.
+    const bool completed = completedLine && sys.status.Run.JobCompleted && !interrupted_ && !noTerminal_ &&
+                           !sys.engines.Continuing() && !sys.engines.LastRunStopped();
     if (sim_ && options_.fast) {
       std::cout << "Simulated machine time: " << sim_->JobRunTimeUs() / 1e6 << " s\n";
       if (filled_) {
@@ -326,6 +333,7 @@ class JobRun {
     std::string reason = sys.console.View.Progress.Caption();
     if (interrupted_) reason = "stopped by Ctrl+C";
     if (sys.engines.Continuing()) reason = "stopped for a tool change";
+    if (sys.engines.LastRunStopped() && !interrupted_ && completedLine) reason = "the program stopped early";
     std::cout << "Job not completed: " << reason << "\n";
     return 1;
   }
@@ -340,6 +348,7 @@ class JobRun {
   bool spool_ = false;
   int total_ = 0;
   size_t historyFrom_ = 0;
+  size_t messagesFrom_ = 0;
   int64_t startUs_ = 0;
   int64_t lastPlainUs_ = -10000000;
   bool interrupted_ = false;
