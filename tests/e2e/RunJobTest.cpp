@@ -434,5 +434,17 @@ TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
   if (ran == 0) GTEST_SKIP() << "none of the chosen programs is in the corpus";
 }
 
+TEST_F(RunOnSimulator, AControllerThatStopsAnsweringEndsTheReadyWait) {
+  ASSERT_TRUE(OpenGcode(Examples() / "demo.nc"));
+  sim().SetDeadLine(true);
+  const int64_t start = rig.loop.NowUs();
+  sys.run.RunJob();  // returns: the silence or the ready wait's bound ends the start
+  EXPECT_LT(rig.loop.NowUs() - start, (kReadyWaitMs + 5000) * 1000);
+  EXPECT_EQ(sys.flags.AbortRun, 1);
+  EXPECT_EQ(v.Progress.FontColor(), kRed);
+  EXPECT_EQ(s.Operation, LongOperation::None);
+  EXPECT_TRUE(CompletedLine().empty());
+}
+
 }  // namespace
 }  // namespace wendlar::testing
