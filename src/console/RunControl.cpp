@@ -313,6 +313,7 @@ void RunControl::ContinueJob() {
 }
 
 void RunControl::ShowToolChangePrompt() {
+  ContinuePressed = false;  // a new question: an earlier Continue does not answer it
   console_.View.Run_button.SetFontColor(kGray);
   ShowContinue("Change Tool to #" + std::to_string(status_.Run.ToolNumber) + "Set new Z, then Coninue");
 }
