@@ -1,5 +1,4 @@
-// The file and directory chooser (TFileCtrls); its browse-for-directory form picks the
-// environment's job folders.
+// The file and folder chooser (TFileCtrls); its folder form picks the environment's job folders.
 #pragma once
 
 #include <QDialog>

@@ -1,5 +1,4 @@
-// The environment setup window (TEnvir_setup): port, folders, job mode, controller type
-// and machine type, bound to the environment's view model.
+// The environment setup window (TEnvir_setup): port, folders, job mode, controller and machine type.
 #pragma once
 
 #include <QWidget>

@@ -1,5 +1,4 @@
-// The work-offset window (TJumpbox): the six fixtures, or the fault list, bound to its
-// view model.
+// The work-offset window (TJumpbox): the six fixtures or the fault list, bound to its model.
 #pragma once
 
 #include <QWidget>

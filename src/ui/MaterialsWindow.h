@@ -1,5 +1,4 @@
-// The material picker (Tpick_mat): the string grid of plasma materials and its buttons,
-// bound to the picker's view model.
+// The material picker (Tpick_mat): the grid of plasma materials and its buttons, bound to its model.
 #pragma once
 
 #include <QWidget>

@@ -1,5 +1,4 @@
-// The machine configuration window (TSetupmenu): eight tabs of settings bound to the
-// dialog's view model, always on top.
+// The machine configuration window (TSetupmenu): eight tabs bound to the dialog's model, always on top.
 #pragma once
 
 #include <QMainWindow>

@@ -278,6 +278,21 @@ TEST(SetupWindow, ApplyAndSaveReachTheConfigurationAndItsFileWhileCancelDoesNot)
   for (const std::string& line : MachineConfigLines(d.sys.config)) expected += line + "\r\n";
   EXPECT_EQ(saved, expected);
 
+  // Open reads a file back into the configuration and the boxes.
+  c.Xscale = 3;
+  d.prompts.Paths.push_back(file.string());
+  f.Openmac1->trigger();
+  ASSERT_EQ(d.prompts.Dialogs.size(), 2u);
+  EXPECT_EQ(d.prompts.Dialogs[1].Title, "Load Machine configuration");
+  EXPECT_EQ(d.prompts.Dialogs[1].Filter, "Machine Config file|*.mac");
+  EXPECT_DOUBLE_EQ(c.Xscale, 8.5);
+  EXPECT_EQ(f.Xscale_edit->text(), "8.5");
+  // Set as Default names the file in Spooler.cfg for the next start.
+  QTest::mouseClick(f.Makedefault, Qt::LeftButton);
+  const auto environment = Lines(d.home.Read("Spooler.cfg"));
+  ASSERT_EQ(environment.size(), 32u);
+  EXPECT_TRUE(environment[9].ends_with("Router.MAC")) << environment[9];
+
   // Closing from the title bar is a Cancel.
   Type(f.R_vel_start, "3");
   const int start = c.R_vel_start;
