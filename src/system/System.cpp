@@ -30,6 +30,8 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
                             offsets}) {
   link.SetConsole(this);
   console.Create();
+  // The work-offset window was made before the console's creation reset its captions.
+  console.ShowActiveOffset(offsets.ActiveFixture, offsets.ActiveOffsetX, offsets.ActiveOffsetY);
   tableRead.SetTarget(tables.ControllerTable);
   sender.CountPollsOf(polling.PollCount);
   tables.ShowMaxVelocity = [this](const std::string& text) { setup.View.Max_Velocity.SetCaption(text); };

@@ -106,6 +106,20 @@ void Gui::WireConsole() {
     con.LeaveTop();
     about_->exec();
   });
+  // Menu: Diag (hidden until the diagnostics window shows it).
+  DiagMenu& diag = sys_.diag;
+  b.OnClick("ResetOVT1", [&diag] { diag.ResetClick(); });
+  b.OnClick("InitiallizePic1", [&diag] { diag.ResetClick(); });
+  b.OnClick("Clearbuffer1", [&diag] { diag.ClearBufferClick(); });
+  b.OnClick("SpindleStart1", [&diag] { diag.SpindleStartClick(); });
+  b.OnClick("SpindleOff1", [&diag] { diag.SpindleOffClick(); });
+  b.OnClick("SetSpindle11", [&diag] { diag.SetSpindleClick(0); });
+  b.OnClick("SetSpindle21", [&diag] { diag.SetSpindleClick(1); });
+  b.OnClick("On1", [&diag] { diag.Aux1Click(true); });
+  b.OnClick("Off1", [&diag] { diag.Aux1Click(false); });
+  b.OnClick("BuildTable1", [&diag] { diag.BuildTableClick(); });
+  b.OnClick("JumpTable1", [&diag] { (void)diag.LoadTableClick(); });
+  b.OnClick("SendAccellparams1", [&diag] { diag.SendAccelParamsClick(); });
 
   // Run control. The stop acts on the press, not on the release.
   b.On("Run_button", K::kMouseUp, [&run](const ControlEvent& e) { run.Run_buttonMouseUp(e.button == 0); });

@@ -1,5 +1,7 @@
 #include "ui/QtPrompts.h"
 
+#include "ui/DirectoryBrowser.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -103,8 +105,9 @@ std::optional<std::string> QtPrompts::SaveFile(const FileDialog& dialog) {
   return box->selectedFiles().front().toStdString();
 }
 
-std::optional<std::string> QtPrompts::BrowseDirectory(const std::string& title, const std::string& start) {
-  const QString dir = QFileDialog::getExistingDirectory(parent_.data(), Q(title), Q(start));
+// The program's own folder chooser titles itself ("  Browse for Directory").
+std::optional<std::string> QtPrompts::BrowseDirectory(const std::string&, const std::string& start) {
+  const QString dir = DirectoryBrowser::BrowseDirectory(parent_.data(), Q(start));
   if (dir.isEmpty()) return std::nullopt;
   return dir.toStdString();
 }

@@ -65,7 +65,7 @@ TEST(ConsoleWindow, EveryControlOfTheModelHasItsWidgetWithTheDocumentedCaption) 
       {"Move_2_XY", "Move to XY Position"}, {"Set_New_XY", "Set  XY Position"}, {"Zero_Z2_Work", "Set New Z Position"},
       {"Z_zero", "Z to Zero"}, {"Z_2top", "Z to Safe"}, {"Preview", "Preview / Preset"}, {"User_mach", "U"},
       {"Continue", "M00 detected, Press to Continue"}, {"JogSpdbut", "F"}, {"Touch", "Touch Pad"},
-      {"Work_offset_but", "Fixtures"}, {"Button1", "ON"}, {"Button3", "OFF"}, {"fv50", "Feed"}, {"fv100", "100%"},
+      {"Work_offset_but", "Fixture 1"}, {"Button1", "ON"}, {"Button3", "OFF"}, {"fv50", "Feed"}, {"fv100", "100%"},
       {"Volt_good", "Cutting"}, {"Material", "Material"}, {"fakexn", "X-"}, {"fakexp", "X+"}, {"fakeyn", "Y-"},
       {"fakeyp", "Y+"}, {"fakezp", "Z+"}, {"fakezn", "Z-"}};
   for (const auto& [name, caption] : captions) {
