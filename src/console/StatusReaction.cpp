@@ -57,6 +57,13 @@ StatusReaction::StatusReaction(EventLoop& loop, Console& console, Link& link, Po
 
 StatusReaction::~StatusReaction() { polling_.SetReceiver(nullptr); }
 
+void StatusReaction::RefreshRanCount() {
+  // The last count may trail the job's last records; the information report alternates
+  // its count with the measured rpm, so ask up to twice for a fresh count.
+  const int before = countReports_;
+  for (int i = 0; i < 2 && countReports_ == before && link_.PortOpen; ++i) polling_.RequestInfo();
+}
+
 void StatusReaction::History(const std::string& text) {
   if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(text);
 }
@@ -113,7 +120,11 @@ void StatusReaction::ShowStatus() {
         v.Run_button.SetFontColor(kGreen);
       }
       v.Preview.SetEnabled(true);
-      if (head != tail) {
+      // A stop, a fault or a checksum error ends the job even when the buffer happened to be
+      // empty: that job did not complete, and the history must not say it did.
+      const bool faulted = Has(st, kStopButton) || Has(st, kOvertravel) || Has(st, kStoppedByClick) ||
+                           Has(st, kDataChecksum) || Has(st, kRamChecksum);
+      if (head != tail || faulted) {
         Run.JobCompleted = false;
         v.Progress.SetCaption("Job not completed !");
         if (Has(st, kStopButton)) History("Stop Button pressed on controller!");
@@ -124,6 +135,7 @@ void StatusReaction::ShowStatus() {
         v.Progress.SetFontColor(kRed);
       } else {
         Run.JobCompleted = true;
+        RefreshRanCount();
         History("Completed " + std::to_string(s.RanCount) + "/" + std::to_string(s.SentCount));
         if (Run.ToolChangeStop && Run.ToolNumber != 0 && Hooks.ShowToolChangePrompt) Hooks.ShowToolChangePrompt();
       }
@@ -193,6 +205,7 @@ void StatusReaction::ShowInfo() {
     report_.ToolNumber = b[1];
     v.Tooln_lab.SetCaption("Tool # " + std::to_string(b[1]));
     console_.State.RanCount = b[2] + 256 * b[3] + 65536 * b[4];
+    ++countReports_;
     v.Progcnt_lab.SetCaption("Sent # " + std::to_string(console_.State.RanCount) + "/" +
                              std::to_string(console_.State.SentCount));
   }

@@ -81,6 +81,8 @@ class StatusReaction : public StatusReceiver {
  private:
   void EnableTask() { taskTimer_->SetEnabled(true); }
   void History(const std::string& text);
+  // Asks the controller for its executed-command count before a "Completed" line.
+  void RefreshRanCount();
   void StopFor(const std::string& runningText);
   void ShowLamp(Control& led, bool on);
 
@@ -88,6 +90,7 @@ class StatusReaction : public StatusReceiver {
   Console& console_;
   Link& link_;
   Polling& polling_;
+  int countReports_ = 0;  // information reports that carried the executed-command count
   ControllerReport& report_;
   SpeedTables& tables_;
   CommandSender& sender_;
