@@ -114,6 +114,7 @@ bool Connection::WaitFast(int n) {
 }
 
 int Connection::ScanComPorts() {
+  if (RefusedWhileBusy()) return 0;
   // Probing the port the link holds would reset it under the link's feet.
   link_.ClosePort();
   for (int i = 0; i < kPortRadios; ++i) {
@@ -190,8 +191,15 @@ void Connection::MeasureTransferSpeed() {
   measuring_ = false;
 }
 
+bool Connection::RefusedWhileBusy() {
+  if (events_.LinkChangeAllowed()) return false;
+  View().Msg_list.AddItem(kLinkBusyText);
+  return true;
+}
+
 int Connection::ConnectController(int port) {
   if (connecting_) return kConnectNoController;
+  if (RefusedWhileBusy()) return kConnectRefused;
   connecting_ = true;
   UsbView& v = View();
   int r = 0;
@@ -350,6 +358,7 @@ void Connection::StartUpAutoConnect() {
 }
 
 void Connection::Stop_usbClick() {
+  if (RefusedWhileBusy()) return;
   UsbView& v = View();
   v.Refresh1.SetVisible(true);
   v.Refresh1.SetEnabled(true);

@@ -26,6 +26,9 @@ class ConnectionEvents {
   virtual bool SaveEnvironment() = 0;
   // The console's transfer bar: caption (empty to keep it), position and colour.
   virtual void ShowTransferSpeed(const std::string& caption, int position, Color color) = 0;
+  // False while a job or another long operation holds the console: connecting, scanning
+  // or closing would pull the link from under it.
+  virtual bool LinkChangeAllowed() const { return true; }
 };
 
 // Result codes of ConnectController.
@@ -33,6 +36,10 @@ inline constexpr int kConnectOk = 0;
 inline constexpr int kConnectNoController = 10;
 inline constexpr int kConnectHandshakeHigh = 6;
 inline constexpr int kConnectHandshakeLow = 7;
+inline constexpr int kConnectRefused = 11;  // refused while the console is busy
+
+// The message list's line when a job or another long operation holds the link.
+inline constexpr const char* kLinkBusyText = "Stop the running job before changing the connection";
 
 // Timer intervals of the window.
 inline constexpr int kWaitClockMs = 50;
@@ -109,6 +116,8 @@ class Connection {
   Timer& FastTimer() { return *fastTimer_; }
 
  private:
+  // Shows why and returns true when the console is busy with a long operation.
+  bool RefusedWhileBusy();
   Control& PortRadio(int i);
   Control* DelayRadio(int divisor);
   void Message(std::string text) { View().Msg_list.AddItem(std::move(text)); }

@@ -113,6 +113,11 @@ void LinkEventsAdapter::ConsoleConnected(bool connected) {
   }
 }
 
+bool LinkEventsAdapter::LinkChangeAllowed() const {
+  const ConsoleState& state = s_.console.State;
+  return state.Operation == LongOperation::None && !state.JobActive;
+}
+
 bool LinkEventsAdapter::SaveEnvironment() { return s_.environment.SaveEnvironment(); }
 
 void LinkEventsAdapter::ShowTransferSpeed(const std::string& caption, int position, Color color) {

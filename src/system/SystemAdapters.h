@@ -106,6 +106,7 @@ class LinkEventsAdapter : public ConnectionEvents, public TableReadEvents {
   void ConsoleConnected(bool connected) override;
   bool SaveEnvironment() override;
   void ShowTransferSpeed(const std::string& caption, int position, Color color) override;
+  bool LinkChangeAllowed() const override;
   void ShowTableProgress(const std::string& text) override;
   void SetTableProgressColor(Color color) override;
   void AddTableLine(const std::string& line) override;

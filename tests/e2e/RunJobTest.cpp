@@ -382,6 +382,12 @@ TEST_F(RunOnSimulator, RunIsRefusedWhileAJobRunsAndWhenNotConnected) {
     rig.prompts.Paths.push_back((Examples() / "demo.nc").string());
     sys.run.OpenGcodeFile();
     sys.run.QuorlexModeClick();
+    // Connecting, scanning or closing would pull the link from under the job.
+    EXPECT_EQ(sys.connection.ConnectController(SimSystem::kSimPort), kConnectRefused);
+    (void)sys.connection.ScanComPorts();
+    sys.connection.Stop_usbClick();
+    EXPECT_TRUE(sys.link.PortOpen);
+    EXPECT_TRUE(sys.link.Connected);
     nestedStarts = 0;
     for (const auto& r : rig.Records(before)) nestedStarts += r[0] == commands::kClearBuffer;
   });
