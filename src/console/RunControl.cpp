@@ -234,6 +234,12 @@ void RunControl::PausebutMouseUp() {
   TogglePause();
 }
 
+void RunControl::CloseConsole(bool connected) {
+  const ConsoleState& s = console_.State;
+  if (connected && (s.Operation == LongOperation::Job || s.JobActive)) EmergencyStop();
+  console_.Close(connected);
+}
+
 void RunControl::EmergencyStop() {
   ConsoleState& s = console_.State;
   ConsoleView& v = console_.View;

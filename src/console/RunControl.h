@@ -80,6 +80,9 @@ class RunControl {
   void PausebutMouseDown();
   void PausebutMouseUp();
   void EmergencyStop();
+  // Closing the console (Exit or the window closing): a running job takes the stop path
+  // first, so the machine stops instead of finishing its buffer unattended.
+  void CloseConsole(bool connected);
   // The engines' wait at M00, a pause record and a tool change; ends on Continue, a stop or closing.
   void WaitForContinue();
   // The Continue button.

@@ -194,7 +194,7 @@ void Gui::WireConsole() {
   b.OnClick("Material", [&m] { m.Speeds.MaterialClick(); });
 
   console_->SetOnClose([this] {
-    sys_.console.Close(sys_.link.Connected);
+    sys_.run.CloseConsole(sys_.link.Connected);
     // The connection window and the dialogs go with the console.
     QApplication::quit();
   });

@@ -466,3 +466,37 @@ TEST_F(RunOnSimulator, AControllerThatStopsAnsweringEndsTheReadyWait) {
 
 }  // namespace
 }  // namespace wendlar::testing
+
+namespace wendlar::testing {
+namespace {
+
+TEST(RunClose, ClosingTheConsoleMidJobStopsTheMachine) {
+  SimSystem rig;
+  ASSERT_TRUE(rig.ConnectAndInitialise());
+  System& sys = *rig.sys;
+  sys.consoleSettings.ChooseJobMode(2);
+  std::string program;
+  for (int i = 1; i <= 400; ++i) program += "G1 X" + std::to_string(i % 2) + " Y" + std::to_string(i * 0.01) + " F40\n";
+  rig.dir.Write("long.nc", program);
+  rig.prompts.Paths.push_back((rig.dir.Path() / "long.nc").string());
+  sys.run.OpenGcodeFile();
+  ASSERT_TRUE(sys.console.State.GcodeReady);
+  bool closed = false;
+  auto closer = rig.loop.CreateTimer(2000, true, [&] {
+    if (closed || !sys.console.State.JobActive) return;
+    closed = true;
+    sys.run.CloseConsole(sys.link.Connected);
+  });
+  const size_t from = rig.sim.TraceRecords().size();
+  sys.run.RunJob();  // returns once the whole job is in the controller's buffer
+  ASSERT_TRUE(rig.RunUntil([&] { return closed; }, 10000));
+  rig.RunMs(500);
+  bool stopSent = false;
+  for (const auto& r : rig.Records(from)) stopSent |= r[0] == commands::kStop;
+  EXPECT_TRUE(stopSent);
+  EXPECT_FALSE(rig.sim.JobRunning());
+  EXPECT_TRUE(sys.flags.Closing);
+}
+
+}  // namespace
+}  // namespace wendlar::testing
