@@ -120,7 +120,8 @@ class JobRun {
     sigaction(SIGINT, &action, nullptr);
 
     if (options_.fast) {
-      loop_ = std::make_unique<VirtualEventLoop>();
+      // Simulated time, but fault-history lines carry the real date and time.
+      loop_ = std::make_unique<VirtualEventLoop>(std::chrono::system_clock::now());
     } else {
       loop_ = std::make_unique<RealTimeEventLoop>();
     }

@@ -82,7 +82,7 @@ int RunStatus(const StatusArgs& args, const CliContext& context) {
   const HomeDir home = context.Home();
   if (args.simulator) {
     // In-process, on virtual time: the simulated controller has no wall clock to keep.
-    VirtualEventLoop loop;
+    VirtualEventLoop loop(std::chrono::system_clock::now());
     sim::SimOptions options;
     options.firmware = args.firmware;
     sim::SimController controller(loop, options);
