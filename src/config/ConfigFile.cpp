@@ -60,16 +60,16 @@ bool MustBePositive(double C::*member) {
 
 enum class LineRead { Ok, Unreadable, Refused };
 
-LineRead ReadField(ConfigState& state, const FieldSpec& spec, int lineNo, const std::string& line) {
+LineRead ReadField(ConfigState& state, const FieldSpec& field, int lineNo, const std::string& line) {
   MachineConfig& cfg = state.Config;
-  if (std::holds_alternative<Reserved>(spec.ref)) return LineRead::Ok;
-  if (auto text = std::get_if<std::string C::*>(&spec.ref)) {
+  if (std::holds_alternative<Reserved>(field.ref)) return LineRead::Ok;
+  if (auto text = std::get_if<std::string C::*>(&field.ref)) {
     cfg.*(*text) = line;
     if (lineNo == 51) state.Dialog.Comment = line;
     if (lineNo == 52 && !cfg.Option_flags5.empty() && cfg.Option_flags5[0] == '1') cfg.Option_flags5 = "NNNNN";
     return LineRead::Ok;
   }
-  if (auto real = std::get_if<double C::*>(&spec.ref)) {
+  if (auto real = std::get_if<double C::*>(&field.ref)) {
     auto value = ReadLeadingDouble(line);
     if (!value) return LineRead::Unreadable;
     double v = *value;
@@ -83,9 +83,9 @@ LineRead ReadField(ConfigState& state, const FieldSpec& spec, int lineNo, const 
   if (!value) return LineRead::Unreadable;
   // Narrowed to the field's width: the low bits are kept.
   const auto bits = static_cast<uint64_t>(*value);
-  if (auto u8 = std::get_if<uint8_t C::*>(&spec.ref)) cfg.*(*u8) = static_cast<uint8_t>(bits);
-  if (auto u16 = std::get_if<uint16_t C::*>(&spec.ref)) cfg.*(*u16) = static_cast<uint16_t>(bits);
-  if (auto i32 = std::get_if<int32_t C::*>(&spec.ref)) {
+  if (auto u8 = std::get_if<uint8_t C::*>(&field.ref)) cfg.*(*u8) = static_cast<uint8_t>(bits);
+  if (auto u16 = std::get_if<uint16_t C::*>(&field.ref)) cfg.*(*u16) = static_cast<uint16_t>(bits);
+  if (auto i32 = std::get_if<int32_t C::*>(&field.ref)) {
     cfg.*(*i32) = static_cast<int32_t>(static_cast<uint32_t>(bits));
     if (lineNo == 45) {
       if (cfg.UnitsMode == 1) {
@@ -227,23 +227,23 @@ std::vector<std::string> MachineConfigLines(const ConfigState& state) {
   lines.reserve(kLastFieldLine + kFillerLines);
   lines.push_back("1");
   int lineNo = kFirstFieldLine;
-  for (const FieldSpec& spec : kFields) {
+  for (const FieldSpec& field : kFields) {
     std::string text;
-    if (std::holds_alternative<Reserved>(spec.ref)) {
+    if (std::holds_alternative<Reserved>(field.ref)) {
       text = "00000000";
     } else if (lineNo == 45) {
       text = state.Dialog.InchSelected ? "1" : "2";
     } else if (lineNo == 51) {
       text = OneLine(state.Dialog.Comment);
-    } else if (auto s = std::get_if<std::string C::*>(&spec.ref)) {
+    } else if (auto s = std::get_if<std::string C::*>(&field.ref)) {
       text = OneLine(cfg.*(*s));
-    } else if (auto d = std::get_if<double C::*>(&spec.ref)) {
-      text = FormatFixed(cfg.*(*d), spec.decimals, 3);
-    } else if (auto u8 = std::get_if<uint8_t C::*>(&spec.ref)) {
+    } else if (auto d = std::get_if<double C::*>(&field.ref)) {
+      text = FormatFixed(cfg.*(*d), field.decimals, 3);
+    } else if (auto u8 = std::get_if<uint8_t C::*>(&field.ref)) {
       text = std::to_string(static_cast<unsigned>(cfg.*(*u8)));
-    } else if (auto u16 = std::get_if<uint16_t C::*>(&spec.ref)) {
+    } else if (auto u16 = std::get_if<uint16_t C::*>(&field.ref)) {
       text = std::to_string(static_cast<unsigned>(cfg.*(*u16)));
-    } else if (auto i32 = std::get_if<int32_t C::*>(&spec.ref)) {
+    } else if (auto i32 = std::get_if<int32_t C::*>(&field.ref)) {
       text = std::to_string(cfg.*(*i32));
     }
     lines.push_back(std::move(text));
