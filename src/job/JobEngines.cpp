@@ -94,7 +94,11 @@ bool JobEngines::ScanSpoolFile(const std::string& path) {
   return ok;
 }
 
-void JobEngines::CloseSpoolFile() { SpoolFile.Reader.Close(); }
+void JobEngines::CloseSpoolFile() {
+  SpoolFile.Reader.Close();
+  keepSpoolState_ = false;
+  ResumePending = false;
+}
 
 void JobEngines::ResetRunCounters() {
   Run.LineCounter = 0;
@@ -230,20 +234,26 @@ void JobEngines::RunSpoolJob() {
   ConsoleState& cs = ctx_.console.State;
   const double uf = ctx_.config.Units.UnitsFactor;
   if (Hooks.ApplyConfigDialog) Hooks.ApplyConfigDialog();
-  Spool.HeadOffX = Spool.HeadOffY = 0;
-  Spool.FixtureOffX = FileUnits(ctx_.offsets.ActiveOffsetX, uf);
-  Spool.FixtureOffY = FileUnits(ctx_.offsets.ActiveOffsetY, uf);
-  Spool.SecondHead = false;
-  Spool.LaserSegments = false;
-  Machine.SetLaserSegments(false);
+  const bool resuming = keepSpoolState_ && ResumePending;
+  keepSpoolState_ = false;
+  if (!resuming) {
+    Spool.HeadOffX = Spool.HeadOffY = 0;
+    Spool.FixtureOffX = FileUnits(ctx_.offsets.ActiveOffsetX, uf);
+    Spool.FixtureOffY = FileUnits(ctx_.offsets.ActiveOffsetY, uf);
+    Spool.SecondHead = false;
+    Spool.LaserSegments = false;
+  }
+  Machine.SetLaserSegments(Spool.LaserSegments);
   cs.SpindleRunning = false;
   debugOpened_ = cs.DebugLog;
   if (debugOpened_ && Hooks.CreateDebugFile) Hooks.CreateDebugFile();
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   Machine.StartCounting();
   Handshake();
-  Spool.SpoolXYFeed = 21;
-  Spool.SpoolZFeed = 22;
+  if (!resuming) {
+    Spool.SpoolXYFeed = 21;
+    Spool.SpoolZFeed = 22;
+  }
 
   if (ResumePending) ResumeMove(Spool.HeadOffX + Spool.FixtureOffX, Spool.HeadOffY + Spool.FixtureOffY);
 
@@ -266,6 +276,62 @@ void JobEngines::RunSpoolJob() {
   if (Hooks.EndSpoolJob) Hooks.EndSpoolJob();
   Run.ToolChangeStop = false;
   EndCommon();
+}
+
+namespace {
+
+// The spooler operations of a resume scan: nothing is sent, only the state is kept.
+class SkipSpoolOps : public SpoolOps {
+ public:
+  explicit SkipSpoolOps(bool secondHeadMachine) : secondHeadMachine_(secondHeadMachine) {}
+  void MoveW(int32_t, int, bool) override {}
+  void HomeW() override {}
+  void SendKnifeAngle(int32_t, int32_t) override {}
+  int FeedSpeedIndex() const override { return 1; }
+  int PlungeSpeedIndex() const override { return 1; }
+  void ShowRpm(int) override {}
+  bool KnifeMode() const override { return false; }
+  bool SecondHeadMachine() const override { return secondHeadMachine_; }
+
+ private:
+  bool secondHeadMachine_;
+};
+
+}  // namespace
+
+bool JobEngines::ResumeSpoolAtRecord(int record) {
+  if (!SpoolFile.Reader.IsOpen() || record <= 1 || SpoolFile.RecordCount != 0) return false;
+  const ConsoleState& cs = ctx_.console.State;
+  const MachineConfig& c = ctx_.config.Config;
+  const double uf = ctx_.config.Units.UnitsFactor;
+  if (!(c.Xscale > 0) || !(c.Yscale > 0) || !(c.Zscale > 0)) return false;
+  SpoolEngineState state;
+  state.FixtureOffX = FileUnits(ctx_.offsets.ActiveOffsetX, uf);
+  state.FixtureOffY = FileUnits(ctx_.offsets.ActiveOffsetY, uf);
+  state.WorkTopZ = Spool.WorkTopZ;
+  SkipMachine skip;
+  skip.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
+  SkipSpoolOps ops(Machine.SecondHeadMachine());
+  RunFlags scratchFlags;
+  SpoolStepper stepper(skip, ops, ctx_.config, scratchFlags, state);
+  SpoolRecord r;
+  int read = 0;
+  while (read < record - 1 && scratchFlags.AbortRun == 0 && SpoolFile.Reader.Read(r)) {
+    ++read;
+    SpoolFile.RecordCount += 1;
+    stepper.Execute(r);
+  }
+  if (read < record - 1 || scratchFlags.AbortRun != 0) return false;
+  // The resume move adds the head and fixture offsets back (RapidToXY).
+  ResumeX = static_cast<int32_t>(Nearest(skip.LastStepX() / c.Xscale)) - (state.HeadOffX + state.FixtureOffX);
+  ResumeY = static_cast<int32_t>(Nearest(skip.LastStepY() / c.Yscale)) - (state.HeadOffY + state.FixtureOffY);
+  ResumeZ = static_cast<int32_t>(Nearest(-skip.LastStepZ() / c.Zscale));
+  ResumeSpindle = skip.Spindle;
+  Spool = state;
+  Run.LineCounter = read;
+  ResumePending = true;
+  keepSpoolState_ = true;
+  return true;
 }
 
 bool JobEngines::ResumeGcodeAtLine(int line) {

@@ -87,6 +87,10 @@ class JobEngines : public JobRunner {
   // interpreter's modal state and position, and sets up the resume move. False when the
   // file is not open, the line is not after the first, or the program stops before it.
   bool ResumeGcodeAtLine(int line);
+  // The same for the open spooler job: carries out its records before `record` (counted
+  // after the header, as "Line #" counts them) without sending anything, keeps the head,
+  // laser and feed state they set, and sets up the resume move.
+  bool ResumeSpoolAtRecord(int record);
 
   // The open G-code program's last line read (0 before the first); -1 when none is open.
   int GcodeLineRead() const { return source_ ? source_->LineNumber() : -1; }
@@ -108,6 +112,7 @@ class JobEngines : public JobRunner {
   GcodeReader reader_;
   SpoolStepper stepper_;
   bool keepGcodeState_ = false;
+  bool keepSpoolState_ = false;  // the next spooler run goes on from a resume's state
   bool debugOpened_ = false;
   bool lastRunStopped_ = false;
 };

@@ -371,6 +371,40 @@ TEST_F(RunOnSimulator, ResumeFromALineSkipsTheLinesBeforeAndMakesTheResumeMove) 
   EXPECT_EQ(sim().Position()[kZ], -4000);
 }
 
+TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheResumeMove) {
+  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
+                                                              {kSpoolZLimits, -200, 100},
+                                                              {kSpoolRapidXY, 4000, 4000},
+                                                              {kSpoolRapidXY, 1000, 2000},
+                                                              {kSpoolLowerZ},
+                                                              {kSpoolLinear, 2000, 2000, 200},
+                                                              {kSpoolZRaise}}));
+  ASSERT_TRUE(OpenSpool(rig.dir.Path() / "resume.vrj"));
+  ASSERT_TRUE(sys.engines.ResumeSpoolAtRecord(4));
+  EXPECT_EQ(sys.engines.ResumeX, 1000);
+  EXPECT_EQ(sys.engines.ResumeY, 2000);
+  EXPECT_EQ(sys.engines.ResumeZ, 200);  // the work top the skipped record lowered to
+  const size_t from = TraceSize();
+  ASSERT_TRUE(RunToEnd());
+  std::vector<std::array<uint8_t, 11>> moves;
+  for (const auto& r : rig.Records(from)) {
+    if (r[0] == commands::kMoveXY || r[0] == commands::kMoveZ || r[0] == commands::kSegment) moves.push_back(r);
+  }
+  ASSERT_GE(moves.size(), 4u);
+  // Up to the safe height, over to X1 Y2 (never X4 Y4), down to the work, then the cut.
+  EXPECT_EQ(moves[0][0], commands::kMoveZ);
+  EXPECT_EQ(moves[1][0], commands::kMoveXY);
+  EXPECT_EQ(moves[1][1] + 256 * moves[1][2], 8000);
+  EXPECT_EQ(moves[1][4] + 256 * moves[1][5], 16000);
+  EXPECT_EQ(moves[2][0], commands::kMoveZ);
+  EXPECT_EQ(moves[3][0], commands::kSegment);
+  EXPECT_FALSE(sys.engines.ResumePending);
+  EXPECT_EQ(sim().Position()[kX], 16000);
+  EXPECT_EQ(sim().Position()[kY], 16000);
+  EXPECT_TRUE(StartsWith(CompletedLine(), "Completed "));
+  EXPECT_FALSE(sys.engines.ResumeSpoolAtRecord(4));  // the file is no longer at its start
+}
+
 TEST_F(RunOnSimulator, RunIsRefusedWhileAJobRunsAndWhenNotConnected) {
   rig.dir.Write("long.nc", LongProgram(6000));
   ASSERT_TRUE(OpenGcode(rig.dir.Path() / "long.nc"));

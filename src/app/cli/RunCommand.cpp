@@ -102,10 +102,6 @@ class JobRun {
       return 2;
     }
     spool_ = IsSpoolFile(file);
-    if (spool_ && options_.fromLine > 0) {
-      std::cerr << "run: --from-line applies to G-code programs\n";
-      return 2;
-    }
     if (!options_.simulator && options_.port.empty()) {
       std::cerr << "run: give --port DEVICE or --simulator\n";
       return 2;
@@ -175,6 +171,13 @@ class JobRun {
   }
 
  private:
+  void ShowResume(const char* what) const {
+    const System& sys = *sys_;
+    const double uf = sys.config.Units.UnitsFactor;
+    std::cerr << "Resuming at " << what << " " << options_.fromLine << " from X" << sys.engines.ResumeX / uf
+              << " Y" << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
+  }
+
   bool Prepare(const std::filesystem::path& file) {
     System& sys = *sys_;
     sys.consoleSettings.ChooseJobMode(spool_ ? 1 : 2);
@@ -184,6 +187,11 @@ class JobRun {
         std::cerr << "run: cannot open the spooler job " << options_.file << "\n";
         return false;
       }
+      if (options_.fromLine > 1 && !sys.engines.ResumeSpoolAtRecord(options_.fromLine)) {
+        std::cerr << "run: the job does not reach record " << options_.fromLine << "\n";
+        return false;
+      }
+      if (options_.fromLine > 1) ShowResume("record");
     } else {
       if (!sys.run.PrepareGcodeFile(path)) {
         std::cerr << "run: cannot open the program " << options_.file << "\n";
@@ -193,11 +201,7 @@ class JobRun {
         std::cerr << "run: the program does not reach line " << options_.fromLine << "\n";
         return false;
       }
-      if (options_.fromLine > 1) {
-        const double uf = sys.config.Units.UnitsFactor;
-        std::cerr << "Resuming at line " << options_.fromLine << " from X" << sys.engines.ResumeX / uf << " Y"
-                  << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
-      }
+      if (options_.fromLine > 1) ShowResume("line");
     }
     return true;
   }
@@ -373,7 +377,7 @@ void RegisterRunCommand(CommandTable& commands) {
       ->needs(simulator);
   sub->add_flag("--metric", options->metric, "The machine works in millimetres");
   sub->add_option("--from-line", options->fromLine,
-                  "Resume a G-code program at this line: the lines before it are read, not sent")
+                  "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent")
       ->check(CLI::PositiveNumber);
 }
 
