@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -73,12 +75,18 @@ class Child {
       if (n <= 0) break;
       output.append(buf, static_cast<size_t>(n));
     }
+    // The output closes a moment before the process has finished exiting: give it until
+    // the deadline (at least a second) before taking it for hung.
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-      return -1;
+    const auto exitBy = std::max(end, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() >= exitBy) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
