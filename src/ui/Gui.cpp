@@ -127,8 +127,12 @@ void Gui::WireConsole() {
   b.On("Pausebut", K::kMouseUp, [&run](const ControlEvent&) { run.PausebutMouseUp(); });
   b.On("Estopbut", K::kMouseDown, [&run](const ControlEvent&) { run.EmergencyStop(); });
   b.OnClick("Continue", [&run] { run.ContinueJob(); });
-  b.On("Preview", K::kMouseDown, [&run](const ControlEvent&) { run.PreviewMouseDown(); });
-  b.OnClick("Preview", [&run] { run.PreviewClick(); });
+  // Preview opens the toolpath viewer; until a viewer is hooked in it stays inert (disabled)
+  // rather than a click that does nothing.
+  if (run.Hooks.ShowPreview) {
+    b.On("Preview", K::kMouseDown, [&run](const ControlEvent&) { run.PreviewMouseDown(); });
+    b.OnClick("Preview", [&run] { run.PreviewClick(); });
+  }
 
   // State labels.
   b.OnClick("Running", [this] { sys_.initialisation.RunningClick(); });
