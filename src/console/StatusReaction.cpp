@@ -186,7 +186,9 @@ void StatusReaction::ShowInfo() {
       report_.BufferSize = wide ? 4000 : 4096;
       (void)tables_.BuildSpeedTable(report_.SpeedSteps);  // a table file that cannot be written is no reason to stop
       if (report_.FirmwareVersion > kFirmwareCornerFinder) v.CornerFinder1.SetEnabled(true);
-      const int feed = std::clamp(console_.State.FeedIndex, 0, SpeedTables::kMaxSteps);
+      // The feed index must name an entry of the new table: the label shows what a job uses.
+      console_.State.FeedIndex = std::clamp(console_.State.FeedIndex, 1, report_.SpeedSteps);
+      const int feed = console_.State.FeedIndex;
       v.Feedlab.SetCaption(std::to_string(tables_.VelTableX[static_cast<size_t>(feed)]) +
                            config_.Units.SpeedUnits);
       if (Hooks.ShowMaxSpeeds) Hooks.ShowMaxSpeeds("Max speeds " + std::to_string(report_.SpeedSteps));

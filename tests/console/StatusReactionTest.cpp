@@ -159,6 +159,19 @@ TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnce) {
   }
 }
 
+TEST(StatusReaction, TheFeedIndexNamesAnEntryOfTheNewTable) {
+  // No Spooler.cfg: the index starts at 0, which names no speed; the label must show the
+  // slowest speed the jobs will really use.
+  for (const auto& [start, expected] : {std::pair{0, 1}, std::pair{400, 250}}) {
+    SimSystem rig;
+    System& s = *rig.sys;
+    s.console.State.FeedIndex = start;
+    s.link.DecodeReply(Report('1', {110, 0, 0, 0, 0}));
+    EXPECT_EQ(s.console.State.FeedIndex, expected);
+    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[expected]) + " ipm");
+  }
+}
+
 TEST(StatusReaction, InformationReportsShowToolCounterRpmAndLamps) {
   SimSystem rig;
   System& s = *rig.sys;
