@@ -14,6 +14,7 @@
 #include "core/RunFlags.h"
 #include "job/BufferedJobMachine.h"
 #include "job/GcodeReader.h"
+#include "job/QuietConsole.h"
 
 namespace wendlar {
 namespace {
@@ -41,8 +42,8 @@ struct ReaderFeeds : FeedSource {
 };
 
 // The console side does nothing: only the reader and the segment buffer are measured.
-struct QuietMachine : BufferedJobMachine {
-  using BufferedJobMachine::BufferedJobMachine;
+struct QuietMachine : QuietConsole<BufferedJobMachine> {
+  using QuietConsole<BufferedJobMachine>::QuietConsole;
   void QueueCommand(const CommandRecord&) override {}
   void RapidXY(int32_t, int32_t) override {}
   void MoveZ(int32_t, int, bool) override {}
@@ -54,20 +55,6 @@ struct QuietMachine : BufferedJobMachine {
   void SetAux2(bool) override {}
   void SetLaser(bool) override {}
   void SetJobSpindleSpeed(int) override {}
-  void WaitForContinue() override {}
-  void ShowFeedLabel(const std::string&) override {}
-  void ShowLineCounter(const std::string&) override {}
-  void ShowCodeLine(const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void ClearCodeLines() override {}
-  void AddComList(const std::string&) override {}
-  void EnableRun() override {}
-  void ShowRunError(const std::string&) override {}
-  void StartDebugLog() override {}
-  bool UseFeed() const override { return false; }
-  bool UseRpm() const override { return false; }
-  int SpindleRpm() const override { return 0; }
-  bool PauseonM0() const override { return false; }
 };
 
 fs::path BenchDir() {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/Numbers.h"
+#include "job/QuietConsole.h"
 #include "link/Commands.h"
 
 namespace wendlar {
@@ -16,7 +17,7 @@ int32_t FileUnits(double userUnits, double factor) {
 }
 
 // Reads lines for their state only: nothing is sent, the spindle state is remembered.
-class SkipMachine : public JobMachine {
+class SkipMachine : public QuietConsole<JobMachine> {
  public:
   void QueueMove(int32_t x, int32_t y, int32_t z, double) override { SetLastStep(x, y, z); }
   void QueueMoveW(int32_t x, int32_t y, int32_t, double) override { SetLastStep(x, y, z_); }
@@ -41,20 +42,6 @@ class SkipMachine : public JobMachine {
   void SetAux2(bool) override {}
   void SetLaser(bool) override {}
   void SetJobSpindleSpeed(int) override {}
-  void WaitForContinue() override {}
-  void ShowFeedLabel(const std::string&) override {}
-  void ShowLineCounter(const std::string&) override {}
-  void ShowCodeLine(const std::string&) override {}
-  void ShowMessage(const std::string&) override {}
-  void ClearCodeLines() override {}
-  void AddComList(const std::string&) override {}
-  void EnableRun() override {}
-  void ShowRunError(const std::string&) override {}
-  void StartDebugLog() override {}
-  bool UseFeed() const override { return false; }
-  bool UseRpm() const override { return false; }
-  int SpindleRpm() const override { return 0; }
-  bool PauseonM0() const override { return false; }
 
   bool Spindle = false;
 
