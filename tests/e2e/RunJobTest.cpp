@@ -86,6 +86,26 @@ struct RunOnSimulator : ::testing::Test {
     EXPECT_EQ(s.RanCount, s.SentCount);
   }
   size_t TraceSize() const { return sim().TraceRecords().size(); }
+  // Runs a job set up to resume at X1 Y2 (a job that first went to X4 Y4): up to the safe
+  // height, over to X1 Y2 without passing X4 Y4, down to the work, then the cut to X2.
+  void RunAndExpectResumeMoveToX1Y2() {
+    const size_t from = TraceSize();
+    ASSERT_TRUE(RunToEnd());
+    std::vector<std::array<uint8_t, 11>> moves;
+    for (const auto& r : rig.Records(from)) {
+      if (r[0] == commands::kMoveXY || r[0] == commands::kMoveZ || r[0] == commands::kSegment) moves.push_back(r);
+    }
+    ASSERT_GE(moves.size(), 4u);
+    EXPECT_EQ(moves[0][0], commands::kMoveZ);
+    EXPECT_EQ(moves[1][0], commands::kMoveXY);
+    EXPECT_EQ(moves[1][1] + 256 * moves[1][2], 8000);
+    EXPECT_EQ(moves[1][4] + 256 * moves[1][5], 16000);
+    EXPECT_EQ(moves[2][0], commands::kMoveZ);
+    EXPECT_EQ(moves[3][0], commands::kSegment);
+    EXPECT_FALSE(sys.engines.ResumePending);
+    EXPECT_EQ(sim().Position()[kX], 16000);
+    EXPECT_EQ(sim().Position()[kY], 16000);
+  }
   sim::SimController& sim() const { return const_cast<SimSystem&>(rig).sim; }
 };
 
@@ -351,23 +371,7 @@ TEST_F(RunOnSimulator, ResumeFromALineSkipsTheLinesBeforeAndMakesTheResumeMove) 
   EXPECT_EQ(sys.engines.ResumeX, 1000);
   EXPECT_EQ(sys.engines.ResumeY, 2000);
   EXPECT_EQ(sys.engines.ResumeZ, -100);
-  const size_t from = TraceSize();
-  ASSERT_TRUE(RunToEnd());
-  std::vector<std::array<uint8_t, 11>> moves;
-  for (const auto& r : rig.Records(from)) {
-    if (r[0] == commands::kMoveXY || r[0] == commands::kMoveZ || r[0] == commands::kSegment) moves.push_back(r);
-  }
-  ASSERT_GE(moves.size(), 4u);
-  // Up to the safe height, over to X1 Y2 (never X4 Y4), down to the cut, then the rest.
-  EXPECT_EQ(moves[0][0], commands::kMoveZ);
-  EXPECT_EQ(moves[1][0], commands::kMoveXY);
-  EXPECT_EQ(moves[1][1] + 256 * moves[1][2], 8000);
-  EXPECT_EQ(moves[1][4] + 256 * moves[1][5], 16000);
-  EXPECT_EQ(moves[2][0], commands::kMoveZ);
-  EXPECT_EQ(moves[3][0], commands::kSegment);
-  EXPECT_FALSE(sys.engines.ResumePending);
-  EXPECT_EQ(sim().Position()[kX], 16000);
-  EXPECT_EQ(sim().Position()[kY], 16000);
+  RunAndExpectResumeMoveToX1Y2();
   EXPECT_EQ(sim().Position()[kZ], -4000);
 }
 
@@ -384,23 +388,7 @@ TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheRes
   EXPECT_EQ(sys.engines.ResumeX, 1000);
   EXPECT_EQ(sys.engines.ResumeY, 2000);
   EXPECT_EQ(sys.engines.ResumeZ, 200);  // the work top the skipped record lowered to
-  const size_t from = TraceSize();
-  ASSERT_TRUE(RunToEnd());
-  std::vector<std::array<uint8_t, 11>> moves;
-  for (const auto& r : rig.Records(from)) {
-    if (r[0] == commands::kMoveXY || r[0] == commands::kMoveZ || r[0] == commands::kSegment) moves.push_back(r);
-  }
-  ASSERT_GE(moves.size(), 4u);
-  // Up to the safe height, over to X1 Y2 (never X4 Y4), down to the work, then the cut.
-  EXPECT_EQ(moves[0][0], commands::kMoveZ);
-  EXPECT_EQ(moves[1][0], commands::kMoveXY);
-  EXPECT_EQ(moves[1][1] + 256 * moves[1][2], 8000);
-  EXPECT_EQ(moves[1][4] + 256 * moves[1][5], 16000);
-  EXPECT_EQ(moves[2][0], commands::kMoveZ);
-  EXPECT_EQ(moves[3][0], commands::kSegment);
-  EXPECT_FALSE(sys.engines.ResumePending);
-  EXPECT_EQ(sim().Position()[kX], 16000);
-  EXPECT_EQ(sim().Position()[kY], 16000);
+  RunAndExpectResumeMoveToX1Y2();
   EXPECT_TRUE(StartsWith(CompletedLine(), "Completed "));
   EXPECT_FALSE(sys.engines.ResumeSpoolAtRecord(4));  // the file is no longer at its start
 }
