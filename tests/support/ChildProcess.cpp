@@ -1,0 +1,113 @@
+#include "support/ChildProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+extern char** environ;
+
+namespace wendlar::testing {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    Interrupt();
+    (void)Wait(2000);
+  }
+  if (out_ >= 0) close(out_);
+}
+
+bool ChildProcess::Start(std::vector<std::string> args, Errors errors) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  if (errors == Errors::Merge) {
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  out_ = fds[0];
+  if (rc != 0) pid_ = -1;
+  return rc == 0;
+}
+
+std::string ChildProcess::ReadLine(int timeoutMs) {
+  std::string line;
+  for (;;) {
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) <= 0) return line;
+    char c;
+    if (read(out_, &c, 1) != 1 || c == '\n') return line;
+    line += c;
+  }
+}
+
+std::string ChildProcess::ReadAll(int timeoutMs) {
+  std::string all;
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Clock::now() < end) {
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, 200) <= 0) continue;
+    char buffer[4096];
+    const ssize_t n = read(out_, buffer, sizeof buffer);
+    if (n <= 0) break;
+    all.append(buffer, static_cast<size_t>(n));
+  }
+  return all;
+}
+
+void ChildProcess::Interrupt() {
+  if (pid_ > 0) kill(pid_, SIGINT);
+}
+
+int ChildProcess::Wait(int timeoutMs) {
+  if (pid_ <= 0) return -1;
+  // The output closes a moment before the process has finished exiting.
+  const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() >= end) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      pid_ = -1;
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string CliProgram() {
+  const char* binaryDir = std::getenv("WENDLAR_BINARY_DIR");
+  if (binaryDir == nullptr) return "";
+  const std::filesystem::path program = std::filesystem::path(binaryDir) / "src" / "app" / "wendlar-cli";
+  return std::filesystem::exists(program) ? program.string() : "";
+}
+
+std::filesystem::path ExamplesDir() {
+  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
+  return (source != nullptr ? std::filesystem::path(source) : std::filesystem::current_path()) / "examples";
+}
+
+}  // namespace wendlar::testing

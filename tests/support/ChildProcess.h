@@ -1,0 +1,43 @@
+// A program of this build run as a child process, its output read through a pipe.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wendlar::testing {
+
+// Interrupted, then killed if it lingers, and reaped when dropped, however a test ends.
+class ChildProcess {
+ public:
+  enum class Errors { Merge, Discard };  // standard error on the pipe too, or dropped
+
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess();
+
+  bool Start(std::vector<std::string> args, Errors errors = Errors::Merge);
+  // The next line without its line feed; what came so far when the output ends or
+  // nothing more arrives within the timeout.
+  std::string ReadLine(int timeoutMs);
+  // Everything until the output closes or the time is up.
+  std::string ReadAll(int timeoutMs);
+  void Interrupt();
+  // Waits for the exit, killing the child when the time is up. The exit status, or -1 when
+  // it was killed or ended by a signal.
+  int Wait(int timeoutMs);
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+// wendlar-cli of this build, or empty when it is not built.
+std::string CliProgram();
+// The repository's examples folder.
+std::filesystem::path ExamplesDir();
+
+}  // namespace wendlar::testing
