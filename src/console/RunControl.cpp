@@ -238,6 +238,7 @@ void RunControl::TogglePause() {
     s.Paused = false;
     console_.View.Pausebut.SetCaption("Pause");
   }
+  status_.ShowMachineState();
 }
 
 void RunControl::PausebutMouseDown() { console_.View.Pausebut.SetRaised(false); }
@@ -260,6 +261,7 @@ void RunControl::EmergencyStop() {
   // moment must not move the machine after the stop.
   ++flags_.StopCount;
   flags_.AbortRun = 1;
+  s.HostStop = false;
   if (JobRunning()) status_.Run.EndedEarly = true;
   sender_.LinkRef().StopMotion();
   (void)sender_.WaitPolls(2);

@@ -111,8 +111,10 @@ void JobEngines::Handshake() {
   link.SetDirectSend(true);
   ctx_.console.SetConsoleIdle(false);
   link.QueueCommand(commands::ClearProgramCounter());
-  // The controller's executed count starts again from 0; so does the host's copy of it.
+  // The controller's executed count starts again from 0; so does the host's copy of it,
+  // and the map from executed records back to the job's lines.
   s.RanCount = 0;
+  ctx_.status.Run.Progress.Start(ctx_.loop.NowUs());
   ctx_.loop.PumpMessages();
 
   // The buffer counts as reset once the controller reports it empty.
@@ -187,6 +189,7 @@ void JobEngines::EndCommon() {
 
 void JobEngines::RunGcodeJob() {
   if (!source_) return;
+  spoolRunning_ = false;
   const ConsoleState& cs = ctx_.console.State;
   const MachineConfig& c = ctx_.config.Config;
   // Feeds count their deltas from where the controller says the machine is.
@@ -239,6 +242,7 @@ void JobEngines::RunGcodeJob() {
 
 void JobEngines::RunSpoolJob() {
   if (!SpoolFile.Reader.IsOpen()) return;
+  spoolRunning_ = true;
   ConsoleState& cs = ctx_.console.State;
   const double uf = ctx_.config.Units.UnitsFactor;
   if (Hooks.ApplyConfigDialog) Hooks.ApplyConfigDialog();

@@ -2,6 +2,7 @@
 // the G-code and spooler loops, and the end sequence that always sends the end-of-job record.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -99,6 +100,8 @@ class JobEngines : public JobRunner {
   bool LastRunStopped() const { return lastRunStopped_; }
   // True when the next G-code run continues the interpreter's state (tool change or resume).
   bool Continuing() const { return keepGcodeState_; }
+  // The line (G-code) or record (spooler job) the engine is on: the file's own numbering.
+  int32_t CurrentLine() const { return spoolRunning_ ? Run.LineCounter : std::max(0, GcodeLineRead()); }
 
  private:
   // Steps 3 to 5 of the start: program counter, buffer reset, ready wait.
@@ -117,6 +120,7 @@ class JobEngines : public JobRunner {
   bool keepSpoolState_ = false;  // the next spooler run goes on from a resume's state
   bool debugOpened_ = false;
   bool lastRunStopped_ = false;
+  bool spoolRunning_ = false;
 };
 
 }  // namespace wendlar

@@ -298,8 +298,9 @@ class JobRun {
     System& sys = *sys_;
     ConsoleState& s = sys.console.State;
     const bool streaming = s.Operation == LongOperation::Job;
-    int done = spool_ ? sys.engines.Run.RecordCount : sys.engines.GcodeLineRead();
-    if (done < 0 || (!streaming && !s.JobActive)) done = total_;
+    // Progress follows the machine: the line of the last record the controller executed.
+    const JobProgress& executed = sys.status.Run.Progress;
+    int done = executed.Running() ? executed.ExecutedLine() : total_;
     done = std::clamp(done, 0, total_);
     const int fill = sys.status.BufferFill();
     if (sim_ && streaming && s.JobActive) {
@@ -313,13 +314,21 @@ class JobRun {
                        std::string(static_cast<size_t>(kWidth - bar), '-') + "] " + std::to_string(done) + "/" +
                        std::to_string(total_) + (spool_ ? " records" : " lines") + "  buffer " +
                        std::to_string(fill) + "/" + std::to_string(sys.report.BufferSize) + "  " +
-                       Clock(loop_->NowUs() - startUs_) + "  " + sys.console.View.Running.Caption() + "   ";
+                       Clock(loop_->NowUs() - startUs_) + Remaining(done) + "  " +
+                       MachineStateText(sys.status.State()) + "   ";
     if (isatty(STDOUT_FILENO)) {
       std::cout << line << std::flush;
     } else if (loop_->NowUs() - lastPlainUs_ >= 5000000) {
       lastPlainUs_ = loop_->NowUs();
       std::cout << line.substr(1) << "\n" << std::flush;
     }
+  }
+
+  // The time left at the pace of the lines executed so far; empty until there is a pace.
+  std::string Remaining(int done) const {
+    const int64_t elapsed = loop_->NowUs() - startUs_;
+    if (done <= 0 || done >= total_ || elapsed <= 0) return "";
+    return " (" + Clock(elapsed * (total_ - done) / done) + " left)";
   }
 
   int Report() {
