@@ -24,12 +24,22 @@ struct GcodeState {
   double ArcEndX = 0, ArcEndY = 0;
   double TopZ = 0;
   double HeadOffsetX = 0, HeadOffsetY = 0;
-  int ParserLineNo = 1;  // lines parsed, counted from 1; named by "ERR AT LINE #"
+  int ParserLineNo = 1;  // lines parsed, counted from 1
+  int FileLineNo = 0;    // the file's own number of the line being read; named by messages
+  double CycleZ = 0;     // the drilling cycle's bottom, kept while the cycle is modal
 
   // Per line, set by the scan.
   int MotionWords = 0;
   bool ValueError = false;
   bool LineHasR = false, LineHasIJ = false;
+  bool LineHasXY = false, LineHasZ = false;
+  bool LineSetsCycle = false;  // a drilling-cycle G code stands on the line
+};
+
+// A line or record the job may not run, with the file's line number (or record number).
+struct JobRefusal {
+  int Line = 0;
+  std::string Text;
 };
 
 // Counters and stop flags of a run, shared by the two engines and read by the console.
