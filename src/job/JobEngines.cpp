@@ -62,6 +62,7 @@ bool JobEngines::PrepareGcodeFile(const std::string& path) {
   auto source = std::make_unique<GcodeLineSource>(std::filesystem::path(path));
   if (!source->Ok()) return false;
   source_ = std::move(source);
+  gcodePath_ = path;
   return true;
 }
 
@@ -76,6 +77,7 @@ bool JobEngines::ScanSpoolFile(const std::string& path) {
   const uint8_t abort = ctx_.flags.AbortRun;
   SpoolFile.Reader.Close();
   const bool ok = OpenSpoolJob(path, SpoolFile, ctx_.config, Machine, ctx_.flags);
+  spoolPath_ = path;
   if (abort != 0) ctx_.flags.AbortRun = abort;
   if (ok) Spool.WorkTopZ = SpoolFile.WorkTopZ;
   return ok;
@@ -85,6 +87,27 @@ void JobEngines::CloseSpoolFile() {
   SpoolFile.Reader.Close();
   keepSpoolState_ = false;
   ResumePending = false;
+}
+
+bool JobEngines::PreflightJob() {
+  const ConsoleState& cs = ctx_.console.State;
+  PreflightStart start;
+  start.MachineX = cs.MachineX;
+  start.MachineY = cs.MachineY;
+  start.MachineZ = cs.MachineZ;
+  start.StepX = cs.MachineXSteps;
+  start.StepY = cs.MachineYSteps;
+  start.StepZ = cs.MachineZSteps;
+  start.OffsetX = ctx_.offsets.ActiveOffsetX;
+  start.OffsetY = ctx_.offsets.ActiveOffsetY;
+  LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
+  if (LastPreflight.Ok()) return true;
+  const size_t n = LastPreflight.Refusals.size();
+  const std::string what = LastPreflight.Spool ? (n == 1 ? " record" : " records") : (n == 1 ? " line" : " lines");
+  StopWith(LastPreflight.Opened ? "Job refused: " + std::to_string(n) + what + " cannot run" : kMsgIoError);
+  ctx_.flags.AbortRun = 0;  // nothing was started, so nothing has to stop
+  for (const std::string& line : RefusalLines(LastPreflight, 10)) Machine.ShowMessage(line);
+  return false;
 }
 
 void JobEngines::ResetRunCounters() {
