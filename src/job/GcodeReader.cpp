@@ -230,7 +230,9 @@ void GcodeReader::ParseGcodeLine() {
     // An exponent (X1e300) is not a number of this dialect, not X1 followed by an E word.
     if (ok && j < n && (t[j] == 'e' || t[j] == 'E')) ok = false;
     s_.ValueError = !ok;
-    if (!ok) {
+    if (!ok && j < n && (t[j] == '#' || t[j] == '[')) {
+      NoteRefusal(t[j] == '#' ? kMsgParameters : kMsgExpressions);
+    } else if (!ok) {
       size_t end = j;
       while (end < n && end - i < 24 && t[end] != ' ' && !IsWordLetter(t[end])) ++end;
       std::string word = t.substr(i, end - i);
