@@ -257,5 +257,30 @@ TEST(GcodeDrilling, PeckWithoutAPositiveQIsRefused) {
   }
 }
 
+TEST(GcodeDrilling, AfterACycleTheToolIsAtItsRetractHeightAndRepeatsNeedAHole) {
+  GcodeRig rig;
+  // M5 and a lone F under a modal G81 drill nothing; the feed after G80 starts at R, not the bottom.
+  rig.Run("G0 Z1\nG99 G81 X1 Y1 Z-0.5 R0.1 F10\nM5\nF20\nX2\nG80\nG1 X3\n");
+  EXPECT_EQ(rig.m.Calls, Calls({"Z -8000 60 0",
+                                "Rapid 8000 8000", "Z -800 60 0", "Dwell 0.2", "Z 4000 10 0", "Z -800 80 0",
+                                "SpindleOff",
+                                "Rapid 16000 8000", "Dwell 0.2", "Z 4000 20 0", "Z -800 80 0",
+                                "Move 24000 8000 -800 20"}));
+}
+
+TEST(GcodeDrilling, PeckCyclesLeaveTheToolAtTheTop) {
+  GcodeRig rig;
+  rig.Run("G0 Z1\nG83 X1 Z-0.2 R0.1 Q0.2 F5\nG80\nG1 X2\n");
+  EXPECT_EQ(rig.m.Calls.back(), "Move 16000 0 -8000 5");
+}
+
+TEST(GcodeCodes, ArcCentresIncrementalIsAcceptedAndChangesNothing) {
+  GcodeRig rig;
+  rig.Run("G91.1\nG0 X1\nG0 X2\n");
+  EXPECT_TRUE(rig.m.Messages.empty());
+  EXPECT_FALSE(rig.state.Incremental);
+  EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0", "Rapid 16000 0"}));
+}
+
 }  // namespace
 }  // namespace wendlar::testing
