@@ -102,8 +102,8 @@ void SpoolStepper::Execute(const SpoolRecord& r) {
       break;
     case kSpoolLaserLinear: {
       const int64_t power = Nearest(r.C * 50.0 / 17.0) + 20;
-      m_.QueueMoveW(StepX(r.A), StepY(r.B), static_cast<int32_t>(std::clamp<int64_t>(power, 0, commands::kLong3Max)),
-                    ops_.FeedSpeedIndex());
+      s_.LaserPower = static_cast<int32_t>(std::clamp<int64_t>(power, 0, commands::kLong3Max));
+      m_.QueueMoveW(StepX(r.A), StepY(r.B), s_.LaserPower, ops_.FeedSpeedIndex());
       ++stats_.Feeds;
       break;
     }
@@ -295,7 +295,13 @@ void SpoolStepper::Arc(const SpoolRecord& r) {
   const int32_t z = m_.LastStepZ();
   for (int64_t k = 0; k <= plan.Chords + 1 && flags_.AbortRun == 0; ++k) {
     const double a = plan.AngleAt(k);
-    m_.QueueMove(ToInt32(plan.XAt(a) * c.Xscale), ToInt32(plan.YAt(a) * c.Yscale), z, 100);
+    const int32_t x = ToInt32(plan.XAt(a) * c.Xscale), y = ToInt32(plan.YAt(a) * c.Yscale);
+    // In laser mode the chords cut like the laser feeds around them: same power, same speed.
+    if (s_.LaserSegments) {
+      m_.QueueMoveW(x, y, s_.LaserPower, ops_.FeedSpeedIndex());
+    } else {
+      m_.QueueMove(x, y, z, 100);
+    }
   }
 }
 

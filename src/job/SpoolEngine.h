@@ -41,6 +41,7 @@ struct SpoolEngineState {
   int32_t FixtureOffX = 0, FixtureOffY = 0;
   int SpoolXYFeed = 21, SpoolZFeed = 22;
   bool LaserSegments = false;
+  int32_t LaserPower = 20;  // power value of the last laser feed; laser arcs carry it
   double WorkTopZ = 0;  // user units, from the file's header
 };
 
