@@ -350,6 +350,7 @@ bool JobEngines::ResumeGcodeAtLine(int line) {
   const double uf = ctx_.config.Units.UnitsFactor;
   StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
   SkipMachine skip;
+  skip.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   JobRunState scratchRun;
   RunFlags scratchFlags;
   GcodeReader reader(Gcode, scratchRun, skip, ctx_.config, scratchFlags);
@@ -359,7 +360,10 @@ bool JobEngines::ResumeGcodeAtLine(int line) {
   if (scratchFlags.AbortRun != 0 || source_->LineNumber() < line - 1) return false;
   ResumeX = FileUnits(Gcode.PrevX, uf);
   ResumeY = FileUnits(Gcode.PrevY, uf);
-  ResumeZ = FileUnits(Gcode.PrevZ, uf);
+  // Z from where the skipped lines left the tool (a drilling cycle, a tool change), as the
+  // spooler resume does, not from the last programmed Z.
+  const double zScale = ctx_.config.Config.Zscale;
+  ResumeZ = zScale > 0 ? static_cast<int32_t>(Nearest(-skip.LastStepZ() / zScale)) : FileUnits(Gcode.PrevZ, uf);
   ResumeSpindle = skip.Spindle;
   Machine.SetLaserSegments(Gcode.LaserMode);
   ResumePending = true;

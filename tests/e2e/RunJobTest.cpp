@@ -375,6 +375,16 @@ TEST_F(RunOnSimulator, ResumeFromALineSkipsTheLinesBeforeAndMakesTheResumeMove) 
   EXPECT_EQ(sim().Position()[kZ], -4000);
 }
 
+TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {
+  // The manual tool change lifts to 1.5"; the program's last Z (-0.1) is not where the tool is.
+  sys.config.Config.Man_toolch = 1;
+  sys.config.Config.Toolch_Zpos = 1.5;
+  rig.dir.Write("tool.nc", "G20 G90\nG0 Z0.5\nG1 Z-0.1 F30\nT1 M6\nG0 X1 Y1\nG1 X2\n");
+  ASSERT_TRUE(OpenGcode(rig.dir.Path() / "tool.nc"));
+  ASSERT_TRUE(sys.engines.ResumeGcodeAtLine(6));
+  EXPECT_EQ(sys.engines.ResumeZ, 1500);
+}
+
 TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheResumeMove) {
   ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
                                                               {kSpoolZLimits, -200, 100},
