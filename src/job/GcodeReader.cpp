@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "config/WorkOffsets.h"
 #include "core/Numbers.h"
 
 namespace wendlar {
@@ -77,6 +78,13 @@ bool IsDrillMode(int mode) { return mode == 73 || (mode >= 81 && mode <= 84); }
 
 }  // namespace
 
+void SetGcodeFixture(GcodeState& state, double x, double y) {
+  state.FixtureX = x;
+  state.FixtureY = y;
+  state.TargetX = state.PrevX + state.HeadOffsetX - x;
+  state.TargetY = state.PrevY + state.HeadOffsetY - y;
+}
+
 void StartGcodeState(GcodeState& state, double machineX, double machineY, double machineZ) {
   state.TargetX = state.PrevX = machineX;
   state.TargetY = state.PrevY = machineY;
@@ -91,6 +99,7 @@ void StartGcodeState(GcodeState& state, double machineX, double machineY, double
   state.DwellPending = false;
   state.ReturnToR = true;
   state.HeadOffsetX = state.HeadOffsetY = 0;
+  state.FixtureX = state.FixtureY = 0;
   state.LaserMode = false;
   state.WordR = 0;
 }
@@ -130,8 +139,8 @@ void GcodeReader::NoteRefusal(std::string text) {
 }
 
 void GcodeReader::KeepPosition() {
-  s_.TargetX = s_.PrevX + s_.HeadOffsetX;
-  s_.TargetY = s_.PrevY + s_.HeadOffsetY;
+  s_.TargetX = s_.PrevX + OffX();
+  s_.TargetY = s_.PrevY + OffY();
   s_.TargetZ = s_.PrevZ;
 }
 
@@ -369,6 +378,15 @@ void GcodeReader::ApplyGcode(double value) {
     case 15: case 17: case 40: case 43: case 49: case 50: case 61: case 64: case 69: case 94: case 97:
       break;
     case 54: case 55: case 56: case 57: case 58: case 59:
+      // Fixtures 1 to 6 for the rest of the job. The machine stays where it is, so the
+      // position is taken anew in the fixture's coordinates.
+      if (fixtures_ != nullptr) {
+        const OffsetXY& f = fixtures_->WorkOffsets[static_cast<size_t>(code - 54)];
+        s_.FixtureX = f.X;
+        s_.FixtureY = f.Y;
+        s_.TargetX = s_.PrevX + OffX();
+        s_.TargetY = s_.PrevY + OffY();
+      }
       break;
     case 41: case 42: NoteRefusal("Error G" + std::to_string(code) + " cutter compensation not supported"); break;
     case 53: NoteRefusal(kMsgG53); break;
@@ -459,15 +477,15 @@ void GcodeReader::ExecuteGcodeLine() {
     KeepPosition();
     return;
   }
-  s_.PrevX = s_.TargetX - s_.HeadOffsetX;
-  s_.PrevY = s_.TargetY - s_.HeadOffsetY;
+  s_.PrevX = s_.TargetX - OffX();
+  s_.PrevY = s_.TargetY - OffY();
   s_.PrevZ = s_.TargetZ;
 }
 
 bool GcodeReader::Rapid() {
   const MachineConfig& c = config_.Config;
   if (m_.SegmentsPending()) m_.FlushSegments();
-  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  double x = s_.TargetX - OffX(), y = s_.TargetY - OffY();
   auto xs = Steps(x, c.Xscale), ys = Steps(y, c.Yscale), zs = Steps(s_.TargetZ, c.Zscale);
   if (!xs || !ys || !zs) {
     Refuse(kMsgLong3);
@@ -493,7 +511,7 @@ bool GcodeReader::Rapid() {
 
 bool GcodeReader::Feed() {
   const MachineConfig& c = config_.Config;
-  auto xs = Steps(s_.TargetX - s_.HeadOffsetX, c.Xscale), ys = Steps(s_.TargetY - s_.HeadOffsetY, c.Yscale);
+  auto xs = Steps(s_.TargetX - OffX(), c.Xscale), ys = Steps(s_.TargetY - OffY(), c.Yscale);
   auto zs = Steps(s_.TargetZ, c.Zscale);
   if (!xs || !ys || !zs) {
     Refuse(kMsgLong3);
@@ -517,15 +535,15 @@ bool GcodeReader::Arc() {
   }
   const MachineConfig& c = config_.Config;
   const double uf = config_.Units.UnitsFactor;
-  const double endX = s_.ArcEndX - s_.HeadOffsetX, endY = s_.ArcEndY - s_.HeadOffsetY;
+  const double endX = s_.ArcEndX - OffX(), endY = s_.ArcEndY - OffY();
   if (!s_.LineHasIJ) {
     // Without a centre there is no arc: a line that stays put is harmless, any other is refused.
     if (endX != s_.PrevX || endY != s_.PrevY) {
       Refuse(kMsgArcNoCentre);
       return false;
     }
-    s_.TargetX = s_.PrevX + s_.HeadOffsetX;
-    s_.TargetY = s_.PrevY + s_.HeadOffsetY;
+    s_.TargetX = s_.PrevX + OffX();
+    s_.TargetY = s_.PrevY + OffY();
     return s_.TargetZ == s_.PrevZ || Feed();
   }
   {
@@ -564,8 +582,8 @@ bool GcodeReader::Arc() {
   }
   if (plan.Empty) {
     // Nothing to cut: the machine stays at the start, and so does the position.
-    s_.TargetX = s_.PrevX + s_.HeadOffsetX;
-    s_.TargetY = s_.PrevY + s_.HeadOffsetY;
+    s_.TargetX = s_.PrevX + OffX();
+    s_.TargetY = s_.PrevY + OffY();
     return true;
   }
   const int speed = FeedValue();
@@ -594,7 +612,7 @@ bool GcodeReader::Arc() {
 
 bool GcodeReader::DrillPosition(int32_t& xs, int32_t& ys) {
   const MachineConfig& c = config_.Config;
-  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  double x = s_.TargetX - OffX(), y = s_.TargetY - OffY();
   auto sx = Steps(x, c.Xscale), sy = Steps(y, c.Yscale);
   if (!sx || !sy) return false;
   xs = *sx;
@@ -612,7 +630,7 @@ bool GcodeReader::CycleStart(int32_t xs, int32_t ys) {
     m_.MoveZ(-*Steps(s_.WordR, c.Zscale), drop, false);
     atR = true;
   }
-  if (s_.TargetX - s_.HeadOffsetX != s_.PrevX || s_.TargetY - s_.HeadOffsetY != s_.PrevY) m_.RapidXY(xs, ys);
+  if (s_.TargetX - OffX() != s_.PrevX || s_.TargetY - OffY() != s_.PrevY) m_.RapidXY(xs, ys);
   return atR;
 }
 

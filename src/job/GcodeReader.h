@@ -16,6 +16,8 @@
 
 namespace wendlar {
 
+struct WorkOffsetState;
+
 // Reader messages, shown in the code-line panel.
 inline constexpr const char* kMsgG91 = "Warning G91 detected";
 inline constexpr const char* kMsgG18 = "Error G18 XZ plane not supported";
@@ -73,6 +75,8 @@ class GcodeReader {
   // From now on refusals are collected here, each with its file line, instead of stopping the
   // run: the pre-flight reads the whole file and reports them all.
   void CollectRefusals(std::vector<JobRefusal>* list) { refusals_ = list; }
+  // The fixture table G54 to G59 select from; without one they change nothing.
+  void SetFixtures(const WorkOffsetState* offsets) { fixtures_ = offsets; }
 
   // The speed value of feeds and feeding Z moves: the job's feed or FeedIdx, 1..100.
   int FeedValue() const;
@@ -93,6 +97,9 @@ class GcodeReader {
   void NoteRefusal(std::string text);
   // Puts the targets back where the machine is, for a line that does not move it.
   void KeepPosition();
+  // What is subtracted from a program X (Y) to give the machine's: head offset less fixture.
+  double OffX() const { return s_.HeadOffsetX - s_.FixtureX; }
+  double OffY() const { return s_.HeadOffsetY - s_.FixtureY; }
 
   // Steps of a length in user units: to whole file units, then to steps (rapids, feeds,
   // drilling) or in one rounding (arcs, tool change). Empty outside the 24-bit range.
@@ -122,6 +129,7 @@ class GcodeReader {
   std::string lineRefusal_;  // first refusal noted on the line being scanned
   int unknownG_ = -1;        // a G code outside the dialect on the line, refused with axis words
   std::vector<JobRefusal>* refusals_ = nullptr;
+  const WorkOffsetState* fixtures_ = nullptr;
 };
 
 }  // namespace wendlar

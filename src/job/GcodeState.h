@@ -24,6 +24,7 @@ struct GcodeState {
   double ArcEndX = 0, ArcEndY = 0;
   double TopZ = 0;
   double HeadOffsetX = 0, HeadOffsetY = 0;
+  double FixtureX = 0, FixtureY = 0;  // the work offset in force, added to program X and Y
   int ParserLineNo = 1;  // lines parsed, counted from 1
   int FileLineNo = 0;    // the file's own number of the line being read; named by messages
   double CycleZ = 0;     // the drilling cycle's bottom, kept while the cycle is modal
@@ -53,5 +54,7 @@ struct JobRunState {
 // Resets the state at the start of a G-code run from the machine position in user units.
 // WordQ and WordL carry over from the last run.
 void StartGcodeState(GcodeState& state, double machineX, double machineY, double machineZ);
+// Puts a work offset in force at the start of a run, keeping the machine position.
+void SetGcodeFixture(GcodeState& state, double x, double y);
 
 }  // namespace wendlar

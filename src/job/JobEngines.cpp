@@ -55,7 +55,9 @@ JobEngines::JobEngines(EngineContext context)
     : Machine(context.manual, context.link, context.console, context.segments, context.tables, context.flags),
       ctx_(context),
       reader_(Gcode, Run, Machine, context.config, context.flags),
-      stepper_(Machine, Machine, context.config, context.flags, Spool) {}
+      stepper_(Machine, Machine, context.config, context.flags, Spool) {
+  reader_.SetFixtures(&ctx_.offsets);
+}
 
 bool JobEngines::PrepareGcodeFile(const std::string& path) {
   CloseGcodeFile();
@@ -100,6 +102,7 @@ bool JobEngines::PreflightJob() {
   start.StepZ = cs.MachineZSteps;
   start.OffsetX = ctx_.offsets.ActiveOffsetX;
   start.OffsetY = ctx_.offsets.ActiveOffsetY;
+  start.Offsets = &ctx_.offsets;
   LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
   if (LastPreflight.Ok()) return true;
   const size_t n = LastPreflight.Refusals.size();
@@ -196,6 +199,8 @@ void JobEngines::RunGcodeJob() {
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   if (!keepGcodeState_) {
     StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
+    // The program runs in the work offset the console shows, as spooler jobs do.
+    SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
     Machine.SetLaserSegments(false);
   } else if (!ResumePending) {
     // After a tool change only the position is taken anew; the modal state carries on.
@@ -353,7 +358,9 @@ bool JobEngines::ResumeGcodeAtLine(int line) {
   skip.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   JobRunState scratchRun;
   RunFlags scratchFlags;
+  SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
   GcodeReader reader(Gcode, scratchRun, skip, ctx_.config, scratchFlags);
+  reader.SetFixtures(&ctx_.offsets);
   while (source_->LineNumber() < line - 1 && scratchFlags.AbortRun == 0) {
     if (!reader.Step(*source_)) break;
   }

@@ -215,7 +215,9 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
     result.Opened = source.Ok();
     if (!result.Opened) return result;
     StartGcodeState(gcode, start.MachineX, start.MachineY, start.MachineZ);
+    SetGcodeFixture(gcode, start.OffsetX, start.OffsetY);
     GcodeReader reader(gcode, run, machine, config, flags);
+    reader.SetFixtures(start.Offsets);
     reader.CollectRefusals(&result.Refusals);
     // The whole file, past tool-change stops: every line the run would reach.
     while (flags.AbortRun == 0) {

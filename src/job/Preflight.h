@@ -13,12 +13,15 @@
 
 namespace wendlar {
 
+struct WorkOffsetState;
+
 // Where the job starts: the machine position (user units, and the controller's steps) and the
 // active work offset (user units), as the run will take them.
 struct PreflightStart {
   double MachineX = 0, MachineY = 0, MachineZ = 0;
   int32_t StepX = 0, StepY = 0, StepZ = 0;
   double OffsetX = 0, OffsetY = 0;
+  const WorkOffsetState* Offsets = nullptr;  // the fixtures G54 to G59 select
 };
 
 struct PreflightResult {

@@ -375,6 +375,16 @@ TEST_F(RunOnSimulator, ResumeFromALineSkipsTheLinesBeforeAndMakesTheResumeMove) 
   EXPECT_EQ(sim().Position()[kZ], -4000);
 }
 
+TEST_F(RunOnSimulator, GcodeJobsRunInTheActiveWorkOffset) {
+  sys.offsets.ActiveOffsetX = 1;
+  sys.offsets.ActiveOffsetY = 0.5;
+  rig.dir.Write("offset.nc", "G20 G90\nG0 X1 Y1\n");
+  ASSERT_TRUE(OpenGcode(rig.dir.Path() / "offset.nc"));
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(sim().Position()[kX], 16000);
+  EXPECT_EQ(sim().Position()[kY], 12000);
+}
+
 TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {
   // The manual tool change lifts to 1.5"; the program's last Z (-0.1) is not where the tool is.
   sys.config.Config.Man_toolch = 1;

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "GcodeRig.h"
+#include "config/WorkOffsets.h"
 
 namespace wendlar::testing {
 namespace {
@@ -219,6 +220,19 @@ TEST(GcodeGuards, JunkOfAnyKindIsReadToTheEnd) {
     EXPECT_EQ(rig.m.Calls.back(), "Dwell 1");
   }
   EXPECT_LE(rig.m.ComList.size(), 2u);
+}
+
+TEST(GcodeFixtures, TheActiveOffsetAndG54ToG59MoveTheProgram) {
+  GcodeRig rig;
+  WorkOffsetState offsets;
+  offsets.WorkOffsets[0] = {1, 2};
+  offsets.WorkOffsets[1] = {5, 5};
+  rig.reader.SetFixtures(&offsets);
+  SetGcodeFixture(rig.state, 1, 2);  // fixture 1 in force at the start
+  // A Z-only rapid moves no XY; G55 alone moves nothing; the next target is in fixture 2.
+  rig.Run("G0 Z1\nG0 X1 Y1\nG55\nG0 X1 Y1\nG1 X2 F10\nG54 G0 X0 Y0\n");
+  EXPECT_EQ(rig.m.Moves(), Calls({"Z -8000 60 0", "Rapid 16000 24000", "Rapid 48000 48000", "Move 56000 48000 -8000 10",
+                                  "Rapid 8000 16000"}));
 }
 
 }  // namespace
