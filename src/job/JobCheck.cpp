@@ -11,7 +11,7 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
   ConfigState config;
   SetDefaultConfig(config.Config);
   if (options.Metric) {
-    config.Config.UnitsMode = 2;
+    ConvertConfigToMetric(config.Config);
     SetMetricUnits(config.Units);
   } else {
     config.Config.UnitsMode = 1;

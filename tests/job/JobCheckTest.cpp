@@ -162,8 +162,12 @@ TEST(Check, CorpusSweep) {
     const bool inch = text.find("G20") != std::string::npos || text.find("g20") != std::string::npos;
     ConfigState config;
     SetDefaultConfig(config.Config);
-    config.Config.UnitsMode = inch ? 1 : 2;
-    if (inch) SetInchUnits(config.Units); else SetMetricUnits(config.Units);
+    config.Config.UnitsMode = 1;
+    SetInchUnits(config.Units);
+    if (!inch) {
+      ConvertConfigToMetric(config.Config);
+      SetMetricUnits(config.Units);
+    }
     config.ToolAboveWorkNow = config.Config.Tool_above_work;
     const PreflightResult r = PreflightJob(entry.path(), config, PreflightStart{});
     ASSERT_TRUE(r.Opened) << entry.path();

@@ -7,6 +7,7 @@
 #include "GcodeRig.h"
 #include "config/ConfigFile.h"
 #include "job/Preflight.h"
+#include "motion/SpeedTables.h"
 #include "support/TempDir.h"
 
 namespace wendlar::testing {
@@ -164,6 +165,39 @@ TEST(PreflightSpool, TargetsBeyondTheStepRangeAreRefused) {
   ASSERT_TRUE(WriteSpoolFile(dir.Path() / "job.vrj", records));
   auto r = PreflightJob(dir.Path() / "job.vrj", Machine(false), PreflightStart{});
   EXPECT_EQ(Refusals(r), Calls({"record 2: Long3 overflow", "record 3: Long3 overflow", "record 4: Long3 overflow"}));
+}
+
+struct NoFeeds : FeedSource {
+  bool UseFeed() const override { return false; }
+  int FeedIndex() const override { return 0; }
+  int JobMode() const override { return 2; }
+  double CurrentFeed() const override { return 1; }
+  int SpoolXYFeed() const override { return 21; }
+  int SpoolZFeed() const override { return 22; }
+};
+
+TEST(MetricMachine, TheMetricDefaultIsTheInchMachineInMillimetres) {
+  TempDir dir;
+  HomeDir home(dir.Path());
+  NoFeeds feeds;
+  ConfigState inch = Machine(false);
+  ConfigState metric = Machine(false);
+  ConvertConfigToMetric(metric.Config);
+  SetMetricUnits(metric.Units);
+  EXPECT_EQ(metric.Config.UnitsMode, 2);
+  EXPECT_EQ(metric.Config.R_vel_max, 2032);
+  EXPECT_NEAR(metric.Config.Tool_above_work, 9.144, 1e-9);
+  SpeedTables inchTables(inch, home, feeds), metricTables(metric, home, feeds);
+  (void)inchTables.BuildSpeedTable(100);
+  (void)metricTables.BuildSpeedTable(100);
+  // The same steps per second at every index: the metric table reads 25.4 times the number.
+  for (int k : {1, 25, 50, 100}) EXPECT_NEAR(metricTables.VelTableX[k], inchTables.VelTableX[k] * 25.4, 26) << k;
+  // So every configured speed picks the same index (give or take the rounding of the table),
+  // and a 254 mm rapid is a 10 in rapid; the inch numbers read as mm/min were 25 times slower.
+  EXPECT_NEAR(metricTables.SpeedIndexOf(metric.Config.Z_raise_vel), inchTables.SpeedIndexOf(inch.Config.Z_raise_vel), 1);
+  EXPECT_NEAR(metricTables.SpeedIndexOf(metric.Config.Z_1st_drop), inchTables.SpeedIndexOf(inch.Config.Z_1st_drop), 1);
+  EXPECT_NEAR(metricTables.VelocityIndexOf(metric.Config.R_vel_max), inchTables.VelocityIndexOf(inch.Config.R_vel_max),
+              1);
 }
 
 }  // namespace

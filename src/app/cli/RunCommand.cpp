@@ -137,7 +137,8 @@ class JobRun {
     // Settings and the machine file come from the program directory when it has them.
     if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
     if (options_.metric) {
-      sys.config.Config.UnitsMode = 2;
+      // An inch machine file (or the default one) is the same machine in millimetres.
+      if (sys.config.Config.UnitsMode != 2) ConvertConfigToMetric(sys.config.Config);
       SetMetricUnits(sys.config.Units);
     }
     sys.console.StartClock();
