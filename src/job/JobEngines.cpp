@@ -104,7 +104,11 @@ bool JobEngines::PreflightJob() {
   start.OffsetY = ctx_.offsets.ActiveOffsetY;
   start.Offsets = &ctx_.offsets;
   LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
-  if (LastPreflight.Ok()) return true;
+  if (LastPreflight.Ok()) {
+    // What the job will do, shown with it before it starts.
+    for (const std::string& line : PreflightSummary(LastPreflight, ctx_.config.Units)) Machine.ShowCodeLine(line);
+    return true;
+  }
   const size_t n = LastPreflight.Refusals.size();
   const std::string what = LastPreflight.Spool ? (n == 1 ? " record" : " records") : (n == 1 ? " line" : " lines");
   StopWith(LastPreflight.Opened ? "Job refused: " + std::to_string(n) + what + " cannot run" : kMsgIoError);

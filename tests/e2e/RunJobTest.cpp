@@ -483,6 +483,9 @@ TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
     sys.run.RunJob();
     (void)rig.RunUntil([] { return false; }, 500);
     EXPECT_EQ(v.Progress.Caption().rfind("Job refused: ", 0), 0u) << v.Progress.Caption();
+    // The message list names the file's line of each refusal.
+    ASSERT_FALSE(v.Com_list.Items().empty());
+    EXPECT_EQ(v.Com_list.Items().back().rfind("line ", 0), 0u) << v.Com_list.Items().back();
     EXPECT_EQ(sim().ExecutedCount(), executed);
     EXPECT_EQ(BufferedAccepted(from), 0u);
     EXPECT_FALSE(s.JobActive);
