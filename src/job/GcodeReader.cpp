@@ -100,6 +100,7 @@ void StartGcodeState(GcodeState& state, double machineX, double machineY, double
   state.ReturnToR = true;
   state.HeadOffsetX = state.HeadOffsetY = 0;
   state.FixtureX = state.FixtureY = 0;
+  state.ProgramEnded = false;
   state.LaserMode = false;
   state.WordR = 0;
 }
@@ -429,7 +430,7 @@ void GcodeReader::RunGcodeLine() {
 }
 
 bool GcodeReader::Step(GcodeLineSource& source) {
-  if (!source.ReadLine(lineText_)) return false;
+  if (s_.ProgramEnded || !source.ReadLine(lineText_)) return false;
   s_.GcodeLineText.swap(lineText_);
   s_.FileLineNo = source.LineNumber();
   RunGcodeLine();
@@ -764,6 +765,8 @@ bool GcodeReader::Mcode() {
       m_.SetLaser(true);
       break;
     case 26: m_.FlushSegments(); m_.SetLaser(false); break;
+    // The program ends here: what follows (subprograms after M30, leftovers) is not run.
+    case 2: case 30: s_.ProgramEnded = true; break;
     default: break;
   }
   return true;

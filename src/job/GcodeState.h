@@ -18,6 +18,7 @@ struct GcodeState {
   bool ReturnToR = true;
   bool DwellPending = false;
   bool LaserMode = false;
+  bool ProgramEnded = false;  // M2 or M30 was run: no further line is read
   double CurrentFeed = 1.0;
   double TargetX = 0, TargetY = 0, TargetZ = 0;
   double PrevX = 0, PrevY = 0, PrevZ = 0;

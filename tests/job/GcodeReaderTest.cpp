@@ -235,5 +235,15 @@ TEST(GcodeFixtures, TheActiveOffsetAndG54ToG59MoveTheProgram) {
                                   "Rapid 8000 16000"}));
 }
 
+TEST(GcodeMcodes, M2AndM30EndTheProgram) {
+  for (const char* end : {"M2", "M30"}) {
+    GcodeRig rig;
+    // A subprogram after the end is not part of the main program.
+    rig.Run(std::string("G0 X1\n") + end + "\nO1000\nG0 X5\n");
+    EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0"})) << end;
+    EXPECT_EQ(rig.flags.AbortRun, 0);
+  }
+}
+
 }  // namespace
 }  // namespace wendlar::testing

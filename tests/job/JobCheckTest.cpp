@@ -88,7 +88,7 @@ TEST(Check, DemoProgram) {
             "X min 0.000\" max 1.000\"\n"
             "Y min 0.000\" max 1.000\"\n"
             "Z top 0.200\" bot -0.100\"\n"
-            "Lines 31\n"
+            "Lines 30\n"
             "Rapids 7\n"
             "Feeds 6\n"
             "Arcs 5\n"
@@ -147,8 +147,8 @@ TEST(Check, MissingFile) {
   EXPECT_FALSE(ok);
 }
 
-// Every real program is either read to its last line with nothing refused, or refused with
-// the line and a message for each construct it cannot run as written.
+// Every real program is either read to its end (its last line, or M2/M30) with nothing
+// refused, or refused with the line and a message for each construct it cannot run as written.
 TEST(Check, CorpusSweep) {
   const fs::path corpus = CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "no G-code corpus beside the repository";
@@ -171,7 +171,7 @@ TEST(Check, CorpusSweep) {
     config.ToolAboveWorkNow = config.Config.Tool_above_work;
     const PreflightResult r = PreflightJob(entry.path(), config, PreflightStart{});
     ASSERT_TRUE(r.Opened) << entry.path();
-    EXPECT_EQ(r.Lines, lines) << entry.path();
+    EXPECT_LE(r.Lines, lines) << entry.path();  // M2 or M30 may end it early
     for (const JobRefusal& refusal : r.Refusals) {
       EXPECT_GT(refusal.Line, 0) << entry.path();
       EXPECT_LE(refusal.Line, lines) << entry.path();
