@@ -227,7 +227,7 @@ void GcodeReader::ParseGcodeLine() {
     }
     if (IsCommentChar(c)) break;
     if (!IsWordLetter(c)) {
-      if (c > '9' || c == '#' || c == '$') CheckForeignLetter(c, t, i);
+      if (c > '9' || c == '#') CheckForeignLetter(c, t, i);
       continue;
     }
     valueText_.clear();
@@ -238,7 +238,7 @@ void GcodeReader::ParseGcodeLine() {
     double value = 0;
     bool ok = ConvertValue(valueText_, value);
     // An exponent (X1e300) is not a number of this dialect, not X1 followed by an E word.
-    if (ok && j < n && (t[j] == 'e' || t[j] == 'E')) ok = false;
+    if (ok && j < n && (t[j] == 'e' || t[j] == 'E') && t[j - 1] != ' ') ok = false;
     s_.ValueError = !ok;
     if (!ok && j < n && (t[j] == '#' || t[j] == '[')) {
       NoteRefusal(t[j] == '#' ? kMsgParameters : kMsgExpressions);

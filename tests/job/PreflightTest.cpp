@@ -78,7 +78,8 @@ TEST(PreflightRefusals, CompensationDecimalsParametersAndSubroutines) {
       "M98 P100\n"
       "M99\n"
       "G1 A90\n"
-      "M123\n");
+      "M123\n"
+      "G1 X1 E0.5\n");
   EXPECT_EQ(Refusals(r), Calls({"line 2: Error G41 cutter compensation not supported",
                                 "line 3: Error G42 cutter compensation not supported",
                                 "line 6: Error G90.1 not supported", "line 7: Error parameters not supported",
@@ -86,7 +87,7 @@ TEST(PreflightRefusals, CompensationDecimalsParametersAndSubroutines) {
                                 "line 10: Error O-words not supported",
                                 "line 12: Error M98 subroutine calls not supported",
                                 "line 13: Error M99 subroutine calls not supported",
-                                "line 14: Error A axis not supported"}));
+                                "line 14: Error A axis not supported", "line 16: Error E axis not supported"}));
   EXPECT_TRUE(r.Messages.empty());
 }
 
