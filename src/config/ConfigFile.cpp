@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <type_traits>
 #include <filesystem>
 #include <variant>
 
@@ -179,6 +182,33 @@ void SetDefaultConfig(MachineConfig& c) {
   c.Tpad_Size = 0.0;
   c.TP_Seek_vel = 0;
   c.Laser_Xoff = c.Laser_Yoff = 0.0;
+}
+
+void ConvertConfigToMetric(MachineConfig& c) {
+  constexpr double kMmPerInch = 25.4;
+  auto speed = [&](auto& v) {
+    using T = std::remove_reference_t<decltype(v)>;
+    v = static_cast<T>(std::clamp<int64_t>(Nearest(v * kMmPerInch), 0, std::numeric_limits<T>::max()));
+  };
+  for (double* scale : {&c.Xscale, &c.Yscale, &c.Zscale}) *scale /= kMmPerInch / 10.0;
+  speed(c.R_vel_max);
+  speed(c.R_vel_start);
+  speed(c.Z_start_vel);
+  speed(c.Z_1st_drop);
+  speed(c.Z_raise_vel);
+  speed(c.Slow_safe);
+  speed(c.XYhome_vel);
+  speed(c.Zhome_vel);
+  speed(c.Jogslowvel);
+  speed(c.Jogfastvel);
+  speed(c.CV_Max);
+  speed(c.TP_Seek_vel);
+  for (double* length : {&c.Tool_above_work, &c.W_xof, &c.W_yof, &c.Arc_rez, &c.XY_home_dist, &c.Z_home_dist,
+                         &c.Aux1R_xoff, &c.Aux1R_yoff, &c.Aux2R_xoff, &c.Aux2R_yoff, &c.Toolch_xpos, &c.Toolch_ypos,
+                         &c.Toolch_Zpos, &c.Tpad_Size, &c.Laser_Xoff, &c.Laser_Yoff}) {
+    *length *= kMmPerInch;
+  }
+  c.UnitsMode = 2;
 }
 
 std::optional<std::vector<std::string>> ReadConfigLines(const HomeDir& home, const std::string& fileName) {

@@ -38,6 +38,10 @@ enum class ConfigLoad {
 // Sets every field that has a default; units, UnitsMode and the carried-only fields without
 // a default are left alone. Called once at start before any file is read.
 void SetDefaultConfig(MachineConfig& config);
+// The same machine in millimetres: scales per 0.01 mm, speeds in mm/min and lengths in mm,
+// so that moves take the time they took in inches. UnitsMode becomes 2; the unit state is
+// the caller's (SetMetricUnits).
+void ConvertConfigToMetric(MachineConfig& config);
 
 // Reads a machine file into the fields, falling back to DEFAULT.MAC when it cannot be
 // opened. Lines are read in order; the first line that cannot be read as its kind (or is

@@ -199,7 +199,7 @@ void RunControl::RunJob() {
     v.Run_button.SetEnabled(false);
     v.Run_button.SetFontColor(kGray);
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.GcodeReady && runner_ != nullptr) {
+    if (s.GcodeReady && runner_ != nullptr && runner_->PreflightJob()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunGcodeJob();
       ran = true;
@@ -213,7 +213,7 @@ void RunControl::RunJob() {
       status_.Run.JobDisplayName = s.SpoolFileName;
     }
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.SpoolReady && runner_ != nullptr) {
+    if (s.SpoolReady && runner_ != nullptr && runner_->PreflightJob()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunSpoolJob();
       ran = true;

@@ -20,6 +20,7 @@
 #include "job/GcodeFile.h"
 #include "job/GcodeReader.h"
 #include "job/GcodeState.h"
+#include "job/Preflight.h"
 #include "job/SpoolEngine.h"
 #include "job/SpoolFile.h"
 #include "link/Link.h"
@@ -83,6 +84,13 @@ class JobEngines : public JobRunner {
   void ResetRunCounters() override;
   void RunGcodeJob() override;
   void RunSpoolJob() override;
+  // Pre-flights the job of the console's job mode from the machine's position and the active
+  // work offset; when it is refused, Progress says so in red and the message list and
+  // code-line panel show the first ten refusals and their count.
+  bool PreflightJob() override;
+
+  // What the last pre-flight found.
+  PreflightResult LastPreflight;
 
   // Reads the open G-code program's lines before `line` without sending anything, keeps the
   // interpreter's modal state and position, and sets up the resume move. False when the
@@ -114,6 +122,7 @@ class JobEngines : public JobRunner {
 
   EngineContext ctx_;
   std::unique_ptr<GcodeLineSource> source_;
+  std::string gcodePath_, spoolPath_;
   GcodeReader reader_;
   SpoolStepper stepper_;
   bool keepGcodeState_ = false;
