@@ -250,6 +250,15 @@ TEST_F(ScriptOnSimulator, BadLinesAreReportedOrIgnoredAndNothingMoves) {
   EXPECT_EQ(At(kX), 0);
 }
 
+TEST_F(ScriptOnSimulator, AMoveBeyondTheWiresRangeIsNotSentAndEndsTheFile) {
+  rig.dir.Write("far.QMF", "MXYA(2000,0)\r\nMXYA(1,1)\r\n");
+  const size_t from = Mark();
+  EXPECT_EQ(script.RunScriptFile("far.QMF"), ScriptResult::Stopped);
+  EXPECT_EQ(List(), (Lines{"MXYA(2000,0)", "Script stopped"}));
+  EXPECT_EQ(sys.console.View.Progress.Caption(), "Long3 overflow");
+  EXPECT_TRUE(Moves(from).empty());
+}
+
 TEST_F(ScriptOnSimulator, OnlyTheKeywordIsComparedSoTrailingTextStillRuns) {
   ASSERT_EQ(Line("MXYA(1,2)"), ScriptResult::Done);
   EXPECT_EQ(At(kX), 8000);
