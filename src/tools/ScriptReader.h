@@ -51,9 +51,13 @@ inline constexpr const char* kScriptNoPosition = "Position not known: move not s
 
 // A script file opened for reading, or why it could not be.
 struct ScriptFile {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> Handle{nullptr, &std::fclose};
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> Handle;
   std::string Problem;  // "Cannot open script NAME: reason" when Handle is null
 };
+// Opens a script for reading; `shownName` names it in the problem text.
 [[nodiscard]] ScriptFile OpenScriptFile(const std::filesystem::path& path, const std::string& shownName);
 
 class TScript_reader {
