@@ -41,7 +41,7 @@ void Jogging::Jog(JogButton button, int speed) {
 }
 
 void Jogging::JogButtonDown(JogButton button) {
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   const int jogSpeed = ctx_.State().JogSpeed;
   Jog(button, IsZOrW(button) ? ctx_.tables.SpeedIndexOf(jogSpeed) : ctx_.tables.VelocityIndexOf(jogSpeed));
 }
@@ -49,7 +49,7 @@ void Jogging::JogButtonDown(JogButton button) {
 void Jogging::JogButtonUp(JogButton) {
   // The stop is harmless when nothing moves, and a jog started before a long operation
   // took the console must still end.
-  if (ctx_.ManualAllowed() || ctx_.State().JogRunning) motion_.JogStop();
+  if (ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning) motion_.JogStop();
 }
 
 bool Jogging::KeyDown(const KeyEvent& key) {
@@ -79,7 +79,7 @@ bool Jogging::KeyDown(const KeyEvent& key) {
       return false;
   }
   // A held key repeats its press; the jog it started is still running.
-  if (key.AutoRepeat || !ctx_.ManualAllowed()) return true;
+  if (key.AutoRepeat || !ctx_.CheckManual()) return true;
   ctx_.State().KeyJogUsed = true;
   Jog(button, ctx_.tables.VelocityIndexOf(ctx_.State().JogSpeed));
   return true;
@@ -89,7 +89,7 @@ void Jogging::KeyUp(const KeyEvent& key) {
   // The release half of a repeat pair is not the key coming up.
   if (key.AutoRepeat) return;
   if (!ctx_.State().KeyJogUsed) return;
-  if (ctx_.ManualAllowed() || ctx_.State().JogRunning) motion_.JogStop();
+  if (ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning) motion_.JogStop();
 }
 
 void Jogging::StopIfRunning() {

@@ -29,6 +29,11 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       engines(EngineContext{loop, config, flags, console, link, polling, report, segments, tables, manual, status,
                             offsets}) {
   link.SetConsole(this);
+  // After a stop the link holds motion back until the stopped work has ended.
+  link.ConsoleFree = [this] {
+    return console.State.Operation == LongOperation::None && !console.State.JobActive;
+  };
+  link.WorkStarts = [this] { return console.State.OperationStarts; };
   console.Create();
   // The work-offset window was made before the console's creation reset its captions.
   console.ShowActiveOffset(offsets.ActiveFixture, offsets.ActiveOffsetX, offsets.ActiveOffsetY);
