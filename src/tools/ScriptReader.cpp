@@ -97,7 +97,7 @@ void TScript_reader::Close() {
 }
 
 void TScript_reader::Open_ScrClick() {
-  if (const char* why = Refusal()) {
+  if (const std::string why = Refusal(); !why.empty()) {
     Add(why);
     return;
   }
@@ -116,17 +116,18 @@ void TScript_reader::Run_LineClick() {
   (void)ExecuteScriptLine();
 }
 
-const char* TScript_reader::Refusal() const {
+std::string TScript_reader::Refusal() const {
   if (!ctx_.sender.Connected()) return kScriptNotConnected;
-  const ConsoleState& s = ctx_.console.State;
-  // Nothing may move beside a job, another long operation, a jog or a motion still running.
-  if (!ctx_.ManualAllowed() || s.JobActive || s.Busy || s.JogRunning) return kScriptBusy;
-  return nullptr;
+  // Nothing may move beside a job, another long operation or a motion still running; a jog
+  // just started may not show as busy yet.
+  std::string why = ctx_.ManualRefusal();
+  if (why.empty() && ctx_.console.State.JogRunning) why = kScriptJogging;
+  return why;
 }
 
 ScriptResult TScript_reader::ExecuteScriptLine() {
   // Refused before AbortRun is touched: clearing it beside a job would undo a stop.
-  if (const char* why = Refusal()) {
+  if (const std::string why = Refusal(); !why.empty()) {
     Add(why);
     return ScriptResult::NotRun;
   }
@@ -135,7 +136,7 @@ ScriptResult TScript_reader::ExecuteScriptLine() {
 }
 
 ScriptResult TScript_reader::RunScriptFile(const std::string& fileName) {
-  if (const char* why = Refusal()) {
+  if (const std::string why = Refusal(); !why.empty()) {
     Add(why);
     return ScriptResult::NotRun;
   }
@@ -157,6 +158,7 @@ ScriptResult TScript_reader::RunScriptFile(const std::string& fileName) {
 
 ScriptResult TScript_reader::ExecuteHeld() {
   ctx_.flags.AbortRun = 0;
+  const StopMark stops(ctx_.flags);
   ScriptCursor = 1;
   numberError_ = false;
   if (ScriptLine.size() < 4) {
@@ -197,17 +199,18 @@ ScriptResult TScript_reader::ExecuteHeld() {
     if (limits) limits();
     (void)ctx_.sender.WaitPolls(kLimitPolls);
   }
-  return LineOutcome();
+  return LineOutcome(stops);
 }
 
-ScriptResult TScript_reader::LineOutcome() {
+ScriptResult TScript_reader::LineOutcome(const StopMark& stops) {
   if (numberError_) return ScriptResult::NumberError;
   if (!ctx_.sender.Connected()) {
     Add(kScriptNotConnected);
     Add(kScriptStopped);
     return ScriptResult::Stopped;
   }
-  if (ctx_.flags.StopWaiting()) {
+  // A stop counts even where something cleared AbortRun after it.
+  if (ctx_.flags.StopWaiting() || stops.Stopped()) {
     Add(kScriptStopped);
     return ScriptResult::Stopped;
   }

@@ -45,7 +45,7 @@ enum class ScriptResult {
 inline constexpr const char* kBadCommand = "bad command";
 inline constexpr const char* kNumberError = "number error";
 inline constexpr const char* kScriptStopped = "Script stopped";
-inline constexpr const char* kScriptBusy = "Machine busy: script not run";
+inline constexpr const char* kScriptJogging = "Jogging: manual moves are locked";
 inline constexpr const char* kScriptNotConnected = "Controller not connected";
 inline constexpr const char* kScriptNoPosition = "Position not known: move not sent";
 
@@ -98,8 +98,8 @@ class TScript_reader {
  private:
   class Hold;
 
-  // The reason the machine cannot take a script now, or null.
-  const char* Refusal() const;
+  // The reason the machine cannot take a script now, or empty.
+  std::string Refusal() const;
   // One line, the console already held.
   ScriptResult ExecuteHeld();
   // Refreshes the machine position for a relative move; when it is not known, says so and
@@ -110,7 +110,7 @@ class TScript_reader {
   void ClearanceHoming(uint8_t code, uint8_t axis);
   // Waits for the motion just sent; nothing to wait for when it was not sent.
   void WaitMotion(bool sent);
-  ScriptResult LineOutcome();
+  ScriptResult LineOutcome(const StopMark& stops);
   void Add(const std::string& text) { View.ListBox1.AddItem(text); }
 
   ManualControl& manual_;

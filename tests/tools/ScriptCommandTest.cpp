@@ -77,6 +77,9 @@ TEST(ScriptCommand, CtrlCStopsTheMachineAndTheRestOfTheScript) {
   EXPECT_TRUE(Has(output, "Interrupted: stopping the machine.")) << output;
   EXPECT_TRUE(Has(output, "Script stopped")) << output;
   EXPECT_FALSE(Has(output, "MXYA(0,0)")) << output;
+  // Stopped on the way, short of the first move's end.
+  EXPECT_TRUE(Has(output, "Position: X ")) << output;
+  EXPECT_FALSE(Has(output, "Position: X 40.000\"")) << output;
 }
 
 }  // namespace

@@ -355,13 +355,15 @@ TEST_F(ScriptOnSimulator, NothingRunsBesideAJobOrAMotionAndAStopInForceStays) {
   EXPECT_EQ(sys.flags.AbortRun, 1);
   sys.console.State.JobActive = false;
 
-  // A jog from the console keeps the controller busy.
+  // A jog from the console, before and after the controller reports it busy.
   ASSERT_TRUE(sys.manual.Motion.JogStart(0x1F, 20));
+  EXPECT_EQ(Line("MXYA(1,1)"), ScriptResult::NotRun);
   ASSERT_TRUE(rig.RunUntil([&] { return sys.console.State.Busy; }, 2000));
   rig.dir.Write("one.QMF", "MXYA(1,1)\r\n");
   EXPECT_EQ(script.RunScriptFile("one.QMF"), ScriptResult::NotRun);
   sys.manual.Motion.JogStop();
-  EXPECT_EQ(List(), (Lines{kScriptBusy, kScriptBusy}));
+  EXPECT_EQ(List(), (Lines{"Job running: manual moves are locked", kScriptJogging,
+                           "Machine busy: manual moves are locked"}));
   EXPECT_TRUE(Sent(from, 20).empty());
 }
 

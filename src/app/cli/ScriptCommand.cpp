@@ -1,5 +1,6 @@
 // `wendlar-cli script FILE | --line TEXT`: connects, initialises the controller and runs a
 // macro script, echoing every line and error as the script window lists them.
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -27,11 +28,14 @@ struct ScriptOptions {
   bool metric = false;
 };
 
-volatile std::sig_atomic_t gScriptInterrupt = 0;
+// Shared with the signal handler only: the link sends the stop record first and no motion
+// after it; a fast timer takes the rest of the stop path.
+std::atomic<bool> gScriptInterrupt{false};
 
-void OnScriptInterrupt(int) { gScriptInterrupt = 1; }
+void OnScriptInterrupt(int) { gScriptInterrupt.store(true); }
 
 constexpr int64_t kReadyWaitMs = 60000;
+constexpr int kSignalWatchMs = 2;
 
 // A script asks nothing; a question would mean No.
 class NoQuestions : public Prompts {
@@ -82,6 +86,8 @@ int RunScript(const ScriptOptions& options, const CliContext& context) {
   }
   NoQuestions prompts;
   System sys(*loop, *ports, prompts, context.Home(), std::cout);
+  gScriptInterrupt.store(false);
+  sys.flags.StopSignal = &gScriptInterrupt;
   if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
   if (options.metric) {
     sys.config.Config.UnitsMode = 2;
@@ -113,18 +119,18 @@ int RunScript(const ScriptOptions& options, const CliContext& context) {
     for (; shown < items.size(); ++shown) std::cout << items[shown] << "\n" << std::flush;
   });
   // Ctrl+C is the stop button: the machine stops and the run ends after the current line.
-  gScriptInterrupt = 0;
   struct sigaction action {};
   action.sa_handler = OnScriptInterrupt;
   action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
   sigaction(SIGINT, &action, nullptr);
-  auto watch = loop->CreateTimer(100, true, [&] {
-    if (gScriptInterrupt != 0 && sys.flags.AbortRun == 0) {
-      gScriptInterrupt = 0;
-      std::cerr << "Interrupted: stopping the machine." << std::endl;
-      sys.run.EmergencyStop();
-    }
-  });
+  bool interrupted = false;
+  auto stopOnSignal = [&] {
+    if (!gScriptInterrupt.load() || interrupted) return;
+    interrupted = true;
+    std::cerr << "Interrupted: stopping the machine." << std::endl;
+    sys.run.EmergencyStop();
+  };
+  auto watch = loop->CreateTimer(kSignalWatchMs, true, stopOnSignal);
 
   ScriptResult result;
   if (!path.empty()) {
@@ -133,6 +139,8 @@ int RunScript(const ScriptOptions& options, const CliContext& context) {
     script.ScriptLine = options.line;
     result = script.ExecuteScriptLine();
   }
+  // The signal ends every wait at once, so the run may be over before the timer saw it.
+  stopOnSignal();
   watch.reset();
   signal(SIGINT, SIG_DFL);
   script.View.SetOnChange(nullptr);
