@@ -72,6 +72,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
     polling.RequestPositions();
     return polling.PositionsFresh;
   };
+  sh.StopMachine = [this] { run.EmergencyStop(); };
   WireJobs();
 }
 

@@ -167,6 +167,16 @@ ScriptResult TScript_reader::ExecuteHeld() {
   }
   Add(ScriptLine);
 
+  // A controller that reports busy for ever must not hold the script for ever.
+  bool overdue = false;
+  auto deadline = ctx_.sender.LinkRef().Loop().CreateTimer(LineDeadlineMs, true, [this, &overdue] {
+    if (overdue) return;
+    overdue = true;
+    Add(kScriptOverdue);
+    if (Hooks.StopMachine) Hooks.StopMachine();
+    ctx_.flags.AbortRun = 1;
+  });
+
   // Numbers of the four-letter commands start after the keyword; the five-letter ones
   // take none. Only the first four or five characters are compared.
   ScriptCursor = 4;

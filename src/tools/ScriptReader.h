@@ -31,6 +31,8 @@ struct ScriptHooks {
   std::function<void()> DisableLimits;
   // Asks the controller for its position at once; false when no report came back.
   std::function<bool()> RefreshPositions;
+  // The console's stop, for a line whose motion outlasts its deadline.
+  std::function<void()> StopMachine;
 };
 
 // How a line or a file run ended.
@@ -48,6 +50,10 @@ inline constexpr const char* kScriptStopped = "Script stopped";
 inline constexpr const char* kScriptJogging = "Jogging: manual moves are locked";
 inline constexpr const char* kScriptNotConnected = "Controller not connected";
 inline constexpr const char* kScriptNoPosition = "Position not known: move not sent";
+inline constexpr const char* kScriptOverdue = "Motion did not finish in time: machine stopped";
+
+// The longest a line may take, its motion included, before the machine is stopped.
+inline constexpr int kScriptLineDeadlineMs = 15 * 60 * 1000;
 
 // A script file opened for reading, or why it could not be.
 struct ScriptFile {
@@ -72,6 +78,7 @@ class TScript_reader {
   std::string ScriptLine;  // the command being executed
   int ScriptCursor = 1;    // 1-based position of the number reader in ScriptLine
   double ScriptValue = 0;  // the last number read
+  int LineDeadlineMs = kScriptLineDeadlineMs;
 
   // "Run Script file": drops the console from always-on-top and shows the window.
   void Show();

@@ -347,6 +347,17 @@ TEST_F(ScriptOnSimulator, ALostControllerEndsTheRunInsteadOfWaitingForEver) {
   EXPECT_EQ(List().size(), 2u);
 }
 
+TEST_F(ScriptOnSimulator, AMotionThatOutlastsTheLinesDeadlineIsStopped) {
+  script.LineDeadlineMs = 1500;
+  rig.dir.Write("slow.QMF", "MXYA(40,0)\r\nMXYA(0,0)\r\n");
+  EXPECT_EQ(script.RunScriptFile("slow.QMF"), ScriptResult::Stopped);
+  EXPECT_EQ(List(), (Lines{"MXYA(40,0)", kScriptOverdue, "Script stopped"}));
+  rig.RunMs(1000);
+  EXPECT_GT(At(kX), 0);
+  EXPECT_LT(At(kX), 320000);
+  EXPECT_FALSE(rig.sim.StateByte() & 0x08) << "the machine stands";
+}
+
 TEST_F(ScriptOnSimulator, NothingRunsBesideAJobOrAMotionAndAStopInForceStays) {
   const size_t from = Mark();
   sys.flags.AbortRun = 1;
