@@ -67,10 +67,21 @@ void Link::ShowTraffic(std::string line) {
   view_.Data_list.AddItem(std::move(line));
 }
 
-void Link::SendLine(std::string_view text) {
+void Link::SendLine(std::string_view text) { Exchange(text, false); }
+
+void Link::Exchange(std::string_view text, bool movesMachine) {
   if (!PortOpen || text.empty()) return;
-  // Every exchange is a chance to answer a signal: the stop goes out before this line.
-  if (flags_.StopSignalled() && !signalStopSent_) StopOnSignal();
+  // Every exchange is a chance to answer a signal: the stop goes out before this line, and
+  // a line that would move the machine does not go at all.
+  if (flags_.StopSignalled()) {
+    if (!signalStopSent_) StopOnSignal();
+    if (movesMachine) {
+      ++MotionRefused;
+      return;
+    }
+  } else {
+    signalStopSent_ = false;
+  }
   // The controller's line buffer is fixed; a longer line would be cut off there.
   if (text.size() > kMaxLineLength) {
     view_.Response_lab.SetCaption("Line too long");
@@ -202,11 +213,12 @@ bool Link::MotionGateOpen() {
 
 void Link::SendPacket(const CommandRecord& record) {
   if (!PortOpen) return;
-  if (commands::MovesMachine(record) && !MotionGateOpen()) {
+  const bool moves = commands::MovesMachine(record);
+  if (moves && !MotionGateOpen()) {
     ++MotionRefused;
     return;
   }
-  SendLine(PacketLine(record));
+  Exchange(PacketLine(record), moves);
   ++PacketsThisPeriod;
   if (recorder_ != nullptr && recorder_->RecordingOn()) {
     const size_t lines = recorder_->AppendRecord(std::to_string(record.Code()) + "  " +

@@ -161,6 +161,9 @@ class Link {
 
  private:
   void ShowTraffic(std::string line);
+  // SendLine, for a line that moves the machine when movesMachine: such a line is held back
+  // when a signal has asked for a stop.
+  void Exchange(std::string_view text, bool movesMachine);
   // True when a record that moves the machine may leave now.
   bool MotionGateOpen();
   // A signal asked for a stop: the stop record goes out once, before anything else.

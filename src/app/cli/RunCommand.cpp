@@ -46,7 +46,7 @@ void OnInterrupt(int) { gInterrupt.store(true); }
 constexpr int64_t kInitialiseWaitMs = 60000;
 constexpr int64_t kWaitSliceMs = 1000;
 // After Ctrl+C the program waits this long for the controller's end report, no longer.
-constexpr int64_t kInterruptGraceUs = 700000;
+constexpr int64_t kInterruptGraceUs = 300000;
 // How often the loop looks at the signal flag while nothing is sent.
 constexpr int kSignalWatchMs = 2;
 
