@@ -63,6 +63,16 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
   h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
+
+  ScriptHooks& sh = script.Hooks;
+  sh.EnableLimits = [this] { initialisation.EnableLimits(); };
+  sh.DisableLimits = [this] { initialisation.DisableLimits(); };
+  sh.RefreshPositions = [this] {
+    if (!polling.LinkPolling()) return false;
+    polling.RequestPositions();
+    return polling.PositionsFresh;
+  };
+  sh.StopMachine = [this] { run.EmergencyStop(); };
   WireJobs();
 }
 

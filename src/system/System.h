@@ -29,6 +29,7 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/ScriptReader.h"
 
 namespace wendlar {
 
@@ -91,6 +92,9 @@ class System : private LinkConsole, private ConfigEvents {
   DebugFile debugFile{home};
   RunControl run;
   JobEngines engines;
+
+  // The macro script window.
+  TScript_reader script{manual, home};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.

@@ -48,11 +48,13 @@ Gui::Gui(System& system) : sys_(system) {
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
   usb_->SetBeside(console_.get());
+  script_ = std::make_unique<ScriptWindow>(sys_.script.View, console_.get());
   WireConsole();
   WireKeys();
   WireUsb();
   WireCoordinates();
   WireSettings();
+  WireScript();
 }
 
 Gui::~Gui() = default;
