@@ -68,7 +68,10 @@ void Console::Create() {
   View.fv50.SetCaption("Feed");
   View.fv100.SetCaption("100%");
   View.fv100.SetChecked(true);
-  View.Use_feed.SetChecked(true);
+  // Unchecked until Spooler.cfg says otherwise: on a first start a job's own F words rule,
+  // not whatever feed the on-screen index happens to hold.
+  View.Use_feed.SetChecked(false);
+  View.Feedlab.SetFontColor(kGray);
   View.Use_feed.SetVisible(false);
   View.Use_feed.SetHint("Use Feed on screen");
   View.Use_rpm.SetChecked(true);

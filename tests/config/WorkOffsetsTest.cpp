@@ -96,6 +96,7 @@ TEST_F(WorkOffsetsTest, ShortAndJunkFilesKeepTheRest) {
   EXPECT_EQ(offsets.WorkOffsets[1].X, 2.0);
   EXPECT_EQ(offsets.WorkOffsets[4].X, 9.0);
   EXPECT_EQ(events.Progress, std::vector<std::string>{"DATA ERROR READING Offsets.cfg"});
+  EXPECT_EQ(events.LoadErrors, std::vector<std::string>{"DATA ERROR READING Offsets.cfg line 3: \"nope\" is not a number"});
 
   dir.Write("Offsets.cfg", "");
   EXPECT_FALSE(jump.LoadOffsets());
