@@ -102,6 +102,12 @@ void Console::Create() {
   View.OpenGcodefile1.SetEnabled(false);
   View.CornerFinder1.SetEnabled(false);
   View.Toolchangemode1.SetEnabled(false);
+  // Why an entry is greyed, for its hint.
+  View.CornerFinder1.SetHint("Needs firmware 65 or later");
+  View.Preview.SetHint("Opens when a job is loaded");
+  View.Touch.SetHint("Needs \"Touch pad Enable\" in Configure Machine");
+  View.ToolTouchpad1.SetHint("Needs \"Touch pad Enable\" in Configure Machine");
+  View.Toolchangemode1.SetHint("Needs a controller with a tool changer");
   View.StayonTop1.SetChecked(true);
 
   ShowWAxis(false);
