@@ -34,6 +34,7 @@
 #include "system/System.h"
 #include "ui/DirectoryBrowser.h"
 #include "ui/Gui.h"
+#include "Shots.h"
 #include "ui/QtEventLoop.h"
 #include "ui_Envir_setup.h"
 #include "ui_FileCtrls.h"
@@ -122,15 +123,6 @@ void ExpectTidyWindow(QWidget* window) {
   std::vector<std::string> problems;
   ExpectTidy(window, problems);
   EXPECT_TRUE(problems.empty()) << window->objectName().toStdString() << ": " << problems.front();
-}
-
-void SaveShot(QWidget* window, const std::string& name) {
-  const char* dir = std::getenv("WENDLAR_SHOTS_DIR");
-  const QPixmap shot = window->grab();
-  EXPECT_FALSE(shot.isNull()) << name;
-  if (dir != nullptr) {
-    EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / name).string())));
-  }
 }
 
 // The tab page holding `w`.
