@@ -36,14 +36,18 @@
 namespace wendlar::ui {
 namespace {
 
-// One System on the Qt loop with no serial ports, and its windows.
+// One System on the Qt loop with no serial ports, and its windows; its own program
+// folder unless it is given one.
 struct Desk {
+  Desk() : Desk(std::filesystem::path{}) {}
+  explicit Desk(const std::filesystem::path& folder) : dir(folder.empty() ? home.Path() : folder) {}
   testing::TempDir home;
+  std::filesystem::path dir;
   QtEventLoop loop;
   InProcessSerialPort ports{loop};
   QtPrompts prompts;
   std::ostringstream out;
-  System sys{loop, ports, prompts, HomeDir(home.Path()), out};
+  System sys{loop, ports, prompts, HomeDir(dir), out};
   Gui gui{sys};
 };
 
@@ -315,26 +319,16 @@ TEST(ConsoleWindow, TheLayoutScalesFromTheDocumentedSizeUpWithNothingOverlapping
 TEST(ConsoleWindow, RemembersTheSizeTheOperatorLeftIt) {
   testing::TempDir home;
   {
-    QtEventLoop loop;
-    InProcessSerialPort ports{loop};
-    QtPrompts prompts;
-    std::ostringstream out;
-    System sys{loop, ports, prompts, HomeDir(home.Path()), out};
-    Gui gui{sys};
-    gui.Start();
-    gui.Console().SetClientSize({1000, 900});
-    gui.Console().close();
+    Desk first(home.Path());
+    first.gui.Start();
+    first.gui.Console().SetClientSize({1000, 900});
+    first.gui.Console().close();
   }
-  QtEventLoop loop;
-  InProcessSerialPort ports{loop};
-  QtPrompts prompts;
-  std::ostringstream out;
-  System sys{loop, ports, prompts, HomeDir(home.Path()), out};
-  Gui gui{sys};
-  gui.Start();
-  EXPECT_EQ(gui.Console().ClientSize(), QSize(1000, 900));
-  gui.Console().hide();
-  gui.Usb().hide();
+  Desk again(home.Path());
+  again.gui.Start();
+  EXPECT_EQ(again.gui.Console().ClientSize(), QSize(1000, 900));
+  again.gui.Console().hide();
+  again.gui.Usb().hide();
 }
 
 TEST(ConsoleWindow, GreyedEntriesSayWhyInTheirHint) {
