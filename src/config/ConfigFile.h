@@ -22,6 +22,8 @@ class ConfigEvents {
   // A settings file that did not load as it should, with its name and line: the console's
   // message lines and the program's standard error, so neither face hides it.
   virtual void ReportLoadError(const std::string& text) = 0;
+  // A save the operator asked for failed: a message box with the text and its reason.
+  virtual void ReportSaveError(const std::string& text) = 0;
   // Fields to the configuration dialog's boxes (ConfigToDialog); runs after every load.
   virtual void RefreshDialog() = 0;
 };

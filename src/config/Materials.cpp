@@ -100,6 +100,7 @@ bool Tpick_mat::SaveMaterials() {
   const std::string text = std::string("Material file save error # ") + kMaterialsFile + ": " + why;
   io_.Out << text << "\n";
   io_.Events.ShowMessage(text);
+  lastSaveError_ = text;
   return false;
 }
 
@@ -151,7 +152,9 @@ void Tpick_mat::SelectClick() {
   console_.SetFeedCaption("Feed  " + std::to_string(index));
 }
 
-void Tpick_mat::Save_itClick() { (void)SaveMaterials(); }
+void Tpick_mat::Save_itClick() {
+  if (!SaveMaterials()) io_.Events.ReportSaveError(lastSaveError_);
+}
 
 void Tpick_mat::Close_itClick() { View.Form.SetVisible(false); }
 

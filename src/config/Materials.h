@@ -64,6 +64,7 @@ class Tpick_mat {
   void GridExit();
   // Copies the current row to the plasma panel, the spindle-speed channel and the feed.
   void SelectClick();
+  // Saves; a failure is also shown in a message box.
   void Save_itClick();
   void Close_itClick();
 
@@ -71,6 +72,7 @@ class Tpick_mat {
   ConfigIo io_;
   ConsoleSettings& console_;
   MachineActions& machine_;
+  std::string lastSaveError_;  // for the Save button's message box
 };
 
 }  // namespace wendlar

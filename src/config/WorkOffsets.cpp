@@ -81,8 +81,10 @@ bool TJumpbox::SaveOffsets() {
     lines.push_back("[blank]");
     lines.push_back("0");
   }
-  if (!CanCreateFile(io_.Home, kOffsetsFile)) return false;
-  return io_.Home.WriteLinesAtomic(kOffsetsFile, lines);
+  std::string why = CannotCreateReason(io_.Home, kOffsetsFile);
+  if (why.empty() && io_.Home.WriteLinesAtomic(kOffsetsFile, lines, &why)) return true;
+  lastSaveError_ = std::string("Cannot save ") + kOffsetsFile + ": " + why;
+  return false;
 }
 
 void TJumpbox::OffsetsToDialog() {
@@ -148,7 +150,7 @@ int TJumpbox::SelectedFixture() const {
 
 void TJumpbox::SaveClick() {
   DialogToOffsets();
-  (void)SaveOffsets();
+  if (!SaveOffsets()) io_.Events.ReportSaveError(lastSaveError_);
 }
 
 void TJumpbox::CloseClick() {

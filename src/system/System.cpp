@@ -91,9 +91,13 @@ void System::ShowProgress(const std::string& text) { console.View.Progress.SetCa
 void System::ShowMessage(const std::string& text) { console.View.Com_list.AddItem(text); }
 
 void System::ReportLoadError(const std::string& text) {
+  // The message lines are hidden until they have something the operator must read.
+  console.View.Com_list.SetVisible(true);
   console.View.Com_list.AddItem(text);
   if (errors != nullptr) *errors << text << std::endl;
 }
+
+void System::ReportSaveError(const std::string& text) { prompts.Warning(text); }
 
 void System::RefreshDialog() { setup.RefreshAfterLoad(); }
 

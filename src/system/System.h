@@ -112,6 +112,7 @@ class System : private LinkConsole, private ConfigEvents {
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   void ReportLoadError(const std::string& text) override;
+  void ReportSaveError(const std::string& text) override;
   void RefreshDialog() override;
 };
 

@@ -64,6 +64,13 @@ TEST_F(WorkOffsetsTest, SavesTheOffsetsAsShownByteForByte) {
             "[Offset6]\r\n0.000\r\n0.000\r\n0.0\r\n"
             "[blank]\r\n0\r\n[blank]\r\n0\r\n[blank]\r\n0\r\n");
   EXPECT_EQ(offsets.WorkOffsets[2].X, 1.25);
+  EXPECT_TRUE(events.SaveErrors.empty());
+
+  std::filesystem::remove(dir.Path() / "Offsets.cfg");
+  std::filesystem::create_directory(dir.Path() / "Offsets.cfg");
+  jump.SaveClick();
+  EXPECT_EQ(events.SaveErrors,
+            std::vector<std::string>{"Cannot save Offsets.cfg: " + (dir.Path() / "Offsets.cfg").string() + " is a folder"});
 }
 
 TEST_F(WorkOffsetsTest, CloseActivatesTheSelectedOffsetWithoutSaving) {

@@ -86,6 +86,7 @@ TEST_F(FreshInstall, SettingsFilesThatFailToLoadNameTheFileAndLineOnStandardErro
   EXPECT_EQ(errors.str().substr(0, expected.size() + 1), expected + "\n");
   ASSERT_FALSE(v.Com_list.Items().empty());
   EXPECT_EQ(v.Com_list.Items().front(), expected);
+  EXPECT_TRUE(v.Com_list.Visible()) << "the operator must be able to read it";
 }
 
 // The desktop program itself from an empty home folder, with a runtime folder the toolkit
