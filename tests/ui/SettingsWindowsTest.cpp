@@ -173,7 +173,9 @@ TEST(SetupWindow, EveryControlSitsOnItsTabWithItsLabelKindAndState) {
   EXPECT_FALSE(w.Form().Arc_enable->isEnabled());
   EXPECT_TRUE(w.Form().Inch_rb->isChecked());
   EXPECT_TRUE(w.Form().Dual_Head->isChecked());
-  EXPECT_TRUE(w.Form().Wslave_But->isChecked());
+  // The boxes show the configuration from the start: the defaults' W_slave 0 is Z head 2.
+  EXPECT_TRUE(w.Form().Sec_Z_but->isChecked());
+  EXPECT_FALSE(w.Form().Wslave_But->isChecked());
   EXPECT_TRUE(w.Form().Normally_open->isChecked());
   EXPECT_TRUE(w.Form().No_Man_toolch_check->isChecked());
 
