@@ -10,6 +10,7 @@ constexpr double kCornerDwellSeconds = 0.5;
 }  // namespace
 
 bool BorderRun::Run_BorderClick() {
+  if (!ctx_.CheckManual()) return false;
   OperationGuard guard(ctx_.State(), LongOperation::ManualMove);
   if (!guard.Acquired()) return false;
   // The flag every finished job leaves set must not end the trace before it starts.

@@ -46,6 +46,7 @@ void Console::Create() {
   View.Run_button.SetFontColor(kGreen);
   View.Pausebut.SetCaption("Pause");
   View.Pausebut.SetVisible(true);
+  View.Pausebut.SetEnabled(false);  // until a job runs
   View.Run_Border.SetCaption("Run around Border");
   View.Move_2_XY.SetCaption("Move to XY Position");
   View.Set_New_XY.SetCaption("Set  XY Position");
@@ -223,6 +224,13 @@ void Console::SetConsoleIdle(bool idle) {
   for (Control* c : {&View.Z_2top, &View.Zero_Z2_Work, &View.Set_New_XY, &View.Move_2_XY, &View.Run_Border}) {
     c->SetEnabled(idle);
   }
+  // Nothing that moves or redefines an axis is offered beside a job.
+  for (Control* c : {&View.HomeXYbut, &View.HomeZbut, &View.MovetoXYposition1, &View.MovetoZposition1,
+                     &View.MoveXYorZ1, &View.HomeSwitchDetect1, &View.HomeWaxis1}) {
+    c->SetEnabled(idle);
+  }
+  // Pause holds a running job; there is nothing to pause otherwise.
+  View.Pausebut.SetEnabled(!idle);
   if (idle) {
     View.Z_zero.SetFontColor(kBlack);
     View.Z_2top.SetFontColor(kBlack);
@@ -288,6 +296,13 @@ void Console::Close(bool connected) {
   flags_.Closing = true;
   flags_.AbortRun = 1;
   if (connected && Hooks.CloseLink) Hooks.CloseLink();
+}
+
+void Console::ShowMessage(const std::string& text) {
+  const auto& items = View.Com_list.Items();
+  if (!items.empty() && items.back() == text) return;
+  View.Com_list.AddItem(text);
+  CodeLines.Add(text);
 }
 
 }  // namespace wendlar

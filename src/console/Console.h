@@ -67,6 +67,10 @@ class Console {
   // Restores always-on-top when "Stay on Top" is checked.
   void RestoreTop();
 
+  // A line for the operator in the message list and the code-line panel; the same line
+  // twice in a row is shown once (a held key repeats its refusal).
+  void ShowMessage(const std::string& text);
+
   // Formats a length in user units with the unit's decimals and mark.
   std::string FormatLength(double userUnits) const;
 

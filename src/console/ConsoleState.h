@@ -34,6 +34,7 @@ struct ConsoleState {
   bool ServoFault = false;
   bool InitRequested = false;
   bool Initialising = false;
+  bool NeedsInitialisation = false; // connected, and not yet set up by this host
   bool JobActive = false;
   bool JobCompleted = false;        // the last job (or border run) ended with an empty buffer
   bool Paused = false;
@@ -52,6 +53,7 @@ struct ConsoleState {
   bool KeyJogUsed = false;          // set by the first keyboard jog, never cleared
   bool JogRunning = false;          // a continuous jog was started and not yet stopped
   LongOperation Operation = LongOperation::None;
+  uint32_t OperationStarts = 0;     // +1 each time a long operation takes the console
 
   // Machine position in user units from the last position report (no work offset).
   double MachineX = 0, MachineY = 0, MachineZ = 0, MachineW = 0;
@@ -69,6 +71,7 @@ class OperationGuard {
   OperationGuard(ConsoleState& state, LongOperation op) : state_(state) {
     if (state_.Operation == LongOperation::None) {
       state_.Operation = op;
+      ++state_.OperationStarts;
       acquired_ = true;
     }
   }

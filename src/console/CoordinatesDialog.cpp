@@ -99,7 +99,7 @@ void TCoordinates::y_ckClick() { View.Yedit.SetEnabled(View.y_ck.Checked()); }
 
 void TCoordinates::Go_moveClick() {
   // Nothing moves or is redefined beside a job or another long operation.
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   const MachineConfig& m = ctx_.Config();
   const double uf = ctx_.UnitsFactor();
   const ConsoleState& s = ctx_.State();

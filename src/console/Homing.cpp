@@ -17,24 +17,24 @@ void Homing::HomeXYChoice() {
 }
 
 void Homing::HomeXYbutClick() {
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   if (!ctx_.prompts.AskYesCancel("Home XY axis, Are you sure ?")) return;
   // The answer may have taken a while; something else may hold the console by now.
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   HomeXYChoice();
 }
 
 void Homing::HomeZbutClick() {
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   if (!ctx_.prompts.AskYesCancel("Home Z axis, Are you sure ?")) return;
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   motion_.HomeZ();
 }
 
 void Homing::HomeWaxisClick() {
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   if (!ctx_.prompts.AskYesCancel("Home W axis, Are you sure ?")) return;
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   motion_.HomeWMenu();
 }
 
@@ -55,15 +55,15 @@ void Homing::HomeAxisNonZero(uint8_t mode, uint8_t axis) {
 }
 
 void Homing::HomeXNonZero() {
-  if (ctx_.ManualAllowed()) HomeAxisNonZero(3, kAxisX);
+  if (ctx_.CheckManual()) HomeAxisNonZero(3, kAxisX);
 }
 
 void Homing::HomeYNonZero() {
-  if (ctx_.ManualAllowed()) HomeAxisNonZero(4, kAxisY);
+  if (ctx_.CheckManual()) HomeAxisNonZero(4, kAxisY);
 }
 
 void Homing::HomeZNonZero() {
-  if (!ctx_.ManualAllowed() || !ctx_.sender.Connected()) return;
+  if (!ctx_.CheckManual() || !ctx_.sender.Connected()) return;
   ctx_.flags.AbortRun = 0;
   ctx_.sender.Send(commands::HomeZToPosition(0, LowByte(ctx_.Config().Zhome_vel), motion_.XYClearance()));
   ++ctx_.State().SentCount;
@@ -73,7 +73,7 @@ void Homing::Z_zeroMouseDown() { ctx_.View().Z_zero.SetRaised(false); }
 
 void Homing::Z_zeroMouseUp(MouseButton button) {
   ctx_.View().Z_zero.SetRaised(true);
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   const auto speed = static_cast<uint8_t>(ctx_.tables.SpeedIndexOf(ctx_.Config().Z_1st_drop));
   if (button == MouseButton::Left) {
     motion_.MoveZ(0, speed, false);
@@ -86,7 +86,7 @@ void Homing::Z_2topMouseDown() { ctx_.View().Z_2top.SetRaised(false); }
 
 void Homing::Z_2topMouseUp(MouseButton button) {
   ctx_.View().Z_2top.SetRaised(true);
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   const MachineConfig& m = ctx_.Config();
   const int64_t target = -Nearest(ctx_.config.ToolAboveWorkNow * m.Zscale * ctx_.UnitsFactor());
   const auto speed = static_cast<uint8_t>(ctx_.tables.SpeedIndexOf(m.Z_raise_vel));

@@ -95,6 +95,7 @@ bool Initialisation::InitialiseController() {
   v.Progress.SetCaption("Ready");
   s.InitRequested = false;
   s.Initialising = false;
+  s.NeedsInitialisation = false;
   sender_.LinkRef().SendLine(commands::kIdentityRequest);
   return true;
 }

@@ -59,6 +59,12 @@ void Jogging::Jog(JogButton button, int speed) {
   }
 }
 
+bool Jogging::StopAllowed() {
+  // The stop is harmless when nothing moves, and a jog started before a long operation
+  // took the console must still end.
+  return ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning;
+}
+
 void Jogging::Stop() {
   motion_.JogStop();
   Control& progress = ctx_.View().Progress;
@@ -66,15 +72,13 @@ void Jogging::Stop() {
 }
 
 void Jogging::JogButtonDown(JogButton button) {
-  if (!ctx_.ManualAllowed()) return;
+  if (!ctx_.CheckManual()) return;
   const int jogSpeed = ctx_.State().JogSpeed;
   Jog(button, IsZOrW(button) ? ctx_.tables.SpeedIndexOf(jogSpeed) : ctx_.tables.VelocityIndexOf(jogSpeed));
 }
 
 void Jogging::JogButtonUp(JogButton) {
-  // The stop is harmless when nothing moves, and a jog started before a long operation
-  // took the console must still end.
-  if (ctx_.ManualAllowed() || ctx_.State().JogRunning) Stop();
+  if (StopAllowed()) Stop();
 }
 
 bool Jogging::KeyDown(const KeyEvent& key) {
@@ -112,7 +116,7 @@ bool Jogging::KeyDown(const KeyEvent& key) {
     StopPendingRelease();
   }
   // A held key repeats its press; the jog it started is still running.
-  if (key.AutoRepeat || !ctx_.ManualAllowed()) return true;
+  if (key.AutoRepeat || !ctx_.CheckManual()) return true;
   ctx_.State().KeyJogUsed = true;
   jogKey_ = key.Key;
   Jog(button, ctx_.tables.VelocityIndexOf(ctx_.State().JogSpeed));
@@ -132,14 +136,14 @@ void Jogging::KeyUp(const KeyEvent& key) {
     return;
   }
   CancelPendingRelease();
-  if (ctx_.ManualAllowed() || ctx_.State().JogRunning) Stop();
+  if (StopAllowed()) Stop();
 }
 
 void Jogging::StopPendingRelease() {
   const bool pending = pendingRelease_ != ConsoleKey::Other;
   CancelPendingRelease();
   if (!pending) return;
-  if (ctx_.ManualAllowed() || ctx_.State().JogRunning) Stop();
+  if (StopAllowed()) Stop();
 }
 
 void Jogging::CancelPendingRelease() {

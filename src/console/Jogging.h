@@ -62,6 +62,7 @@ class Jogging {
   void StopIfRunning();
   // Sends the stop and takes "Jogging X+" off the console.
   void Stop();
+  bool StopAllowed();
   // A key release whose grace time ran out, or that something else overtook.
   void StopPendingRelease();
   void CancelPendingRelease();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "config/MachineConfig.h"
 #include "console/CommandSender.h"
@@ -42,9 +43,25 @@ struct ManualContext {
   MachineConfig& Config() { return config.Config; }
   double UnitsFactor() const { return config.Units.UnitsFactor; }
   bool Plasma() const { return hooks.PlasmaMode && hooks.PlasmaMode(); }
-  // Manual motion waits its turn: nothing may move the machine beside a job, the
-  // initialisation or another long operation.
-  bool ManualAllowed() const { return console.State.Operation == LongOperation::None; }
+  // Why manual motion is refused now; empty when it may go. Nothing may move or redefine an
+  // axis beside a job (also one the controller still runs after the host has sent it all),
+  // the initialisation or another long operation, nor while the controller still works
+  // through its buffer.
+  std::string ManualRefusal() const {
+    const ConsoleState& s = console.State;
+    if (s.Operation == LongOperation::Job || s.JobActive) return "Job running: manual moves are locked";
+    if (s.Operation != LongOperation::None) return "Busy: manual moves are locked";
+    if (s.Busy || buffer.BufHead() != buffer.BufTail()) return "Machine busy: manual moves are locked";
+    return {};
+  }
+  bool ManualAllowed() const { return ManualRefusal().empty(); }
+  // ManualAllowed for an operator's key or click: a refusal says why in the message list.
+  bool CheckManual() {
+    const std::string why = ManualRefusal();
+    if (why.empty()) return true;
+    console.ShowMessage(why);
+    return false;
+  }
   void WriteDebug(std::string_view line) {
     if (debug != nullptr && debug->DebugOn()) debug->WriteDebugLine(line);
   }

@@ -47,10 +47,11 @@ bool MotionCommands::RapidXY(int64_t xSteps, int64_t ySteps) {
 
 bool MotionCommands::MoveZ(int64_t zSteps, uint8_t speed, bool flag) {
   if (!Connected()) return false;
+  const StopMark stop(ctx_.flags);
   if (!ctx_.segments.WaitBufferRoom()) return false;
   // Sent at once, so it must not overtake what is still queued (a buffer clear would
   // otherwise wipe it).
-  if (!WaitQueueEmpty()) return false;
+  if (!WaitQueueEmpty() || stop.Stopped()) return false;
   if (!ctx_.sender.SendChecked(commands::MoveZ(zSteps, speed, ctx_.Config().Z_start_vel, flag), true)) {
     return false;
   }

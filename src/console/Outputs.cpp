@@ -10,10 +10,13 @@
 namespace wendlar {
 
 void Outputs::SpindleOn(uint8_t output) {
+  const StopMark stop(ctx_.flags);
   ctx_.sender.Queue(commands::SelectSpindle(output));
   // The controller takes the selection before the switch; the wait gives the link time to
   // send it and ends at once when the link is not polling.
   (void)ctx_.sender.WaitPolls(2);
+  // A stop pressed during the wait leaves the spindle off.
+  if (stop.Stopped()) return;
   ctx_.sender.Queue(commands::SpindleOn());
   ctx_.State().SentCount += 2;
   ctx_.State().SpindleRunning = true;

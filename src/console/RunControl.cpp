@@ -41,6 +41,10 @@ RunControl::RunControl(EventLoop& loop, Console& console, StatusReaction& status
 
 bool RunControl::ConsoleFree() const { return console_.State.Operation == LongOperation::None; }
 
+bool RunControl::JobRunning() const {
+  return console_.State.Operation == LongOperation::Job || console_.State.JobActive;
+}
+
 bool RunControl::JobBusy() const {
   // After the engine returns the controller still works through its buffer; a new run
   // would clear that buffer under the running job.
@@ -177,10 +181,16 @@ void RunControl::RunJob() {
       Hooks.EnableLimits) {
     Hooks.EnableLimits();
   }
+  // A stop of an earlier run must not end this run's table read before it starts.
+  flags_.AbortRun = 0;
   if (Hooks.ReadControllerTable && !Hooks.ReadControllerTable()) {
+    v.Progress.SetCaption("Controller table read failed");
+    v.Progress.SetFontColor(kRed);
     s.DebugLog = false;
     return;
   }
+  status_.Run.EndedEarly = false;
+  status_.Run.EndReason.clear();
 
   bool ran = false;
   if (s.JobMode == 2) {
@@ -216,6 +226,9 @@ void RunControl::RunJob() {
 
 void RunControl::TogglePause() {
   ConsoleState& s = console_.State;
+  // Pausing holds a job; with no job there is nothing to hold, and a pause left behind would
+  // turn the next job's first Pause into a resume.
+  if (!s.Paused && !JobRunning()) return;
   if (!s.Paused) {
     sender_.SendNow(commands::Pause());
     s.Paused = true;
@@ -243,11 +256,16 @@ void RunControl::CloseConsole(bool connected) {
 void RunControl::EmergencyStop() {
   ConsoleState& s = console_.State;
   ConsoleView& v = console_.View;
-  sender_.SendCommand(commands::kStop, 0, 0);
+  // The flag and the stop record come first: whatever is queued or being sent at this
+  // moment must not move the machine after the stop.
+  ++flags_.StopCount;
+  flags_.AbortRun = 1;
+  if (JobRunning()) status_.Run.EndedEarly = true;
+  sender_.LinkRef().StopMotion();
   (void)sender_.WaitPolls(2);
   (void)sender_.WaitPolls(2);
   manual_.Out.SpindleOff();
-  flags_.AbortRun = 1;
+  status_.ClearPause();
   console_.SetConsoleIdle(true);
   status_.Run.DoorStopHandled = false;
   status_.Run.ServoStopHandled = false;

@@ -99,6 +99,8 @@ class RunControl {
   void GcodeModeClick();
   // False while a job or another long operation holds the console (connecting waits too).
   bool ConsoleFree() const;
+  // True while a job streams or the controller still runs one.
+  bool JobRunning() const;
 
  private:
   bool JobBusy() const;

@@ -113,35 +113,7 @@ void StatusReaction::ShowStatus() {
   }
 
   if (!Has(st, kRunning)) {
-    if (s.JobActive) {
-      flags_.AbortRun = 1;
-      if (!Run.ToolChangeStop) {
-        v.Run_button.SetEnabled(true);
-        v.Run_button.SetFontColor(kGreen);
-      }
-      v.Preview.SetEnabled(true);
-      // A stop, a fault or a checksum error ends the job even when the buffer happened to be
-      // empty: that job did not complete, and the history must not say it did.
-      const bool faulted = Has(st, kStopButton) || Has(st, kOvertravel) || Has(st, kStoppedByClick) ||
-                           Has(st, kDataChecksum) || Has(st, kRamChecksum);
-      if (head != tail || faulted) {
-        Run.JobCompleted = false;
-        v.Progress.SetCaption("Job not completed !");
-        if (Has(st, kStopButton)) History("Stop Button pressed on controller!");
-        if (Has(st, kOvertravel)) History("Overtravel " + inputs);
-        if (Has(st, kDataChecksum)) History("Data sumcheck error");
-        if (Has(st, kRamChecksum)) History("Ram sumcheck error");
-        if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) History("Stopped by Click");
-        v.Progress.SetFontColor(kRed);
-      } else {
-        Run.JobCompleted = true;
-        RefreshRanCount();
-        History("Completed " + std::to_string(s.RanCount) + "/" + std::to_string(s.SentCount));
-        if (Run.ToolChangeStop && Run.ToolNumber != 0 && Hooks.ShowToolChangePrompt) Hooks.ShowToolChangePrompt();
-      }
-      s.JobActive = false;
-      console_.SetConsoleIdle(true);
-    }
+    if (s.JobActive) FinishJob(false, inputs, st);
     v.Running.SetCaption("Local");
   } else {
     v.Running.SetCaption("Running");
@@ -170,8 +142,81 @@ void StatusReaction::ShowStatus() {
     v.Running.SetCaption("Not Initialzed");
     if (!s.Initialising) s.InitRequested = true;
     EnableTask();
+  } else if (s.NeedsInitialisation && !s.Initialising && s.Operation == LongOperation::None) {
+    // A controller that stayed powered while the host restarted reports itself set up, but
+    // not with this host's settings and table: it is set up again like a fresh one.
+    s.InitRequested = true;
+    EnableTask();
   }
 }
+
+bool StatusReaction::JobRunning() const {
+  const ConsoleState& s = console_.State;
+  return s.Operation == LongOperation::Job || s.JobActive;
+}
+
+void StatusReaction::EndJobEarly(const std::string& reason) {
+  if (!JobRunning()) return;
+  Run.EndedEarly = true;
+  if (Run.EndReason.empty()) Run.EndReason = reason;
+}
+
+void StatusReaction::ClearPause() {
+  console_.State.Paused = false;
+  console_.View.Pausebut.SetCaption("Pause");
+}
+
+void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_t st) {
+  ConsoleView& v = console_.View;
+  ConsoleState& s = console_.State;
+  flags_.AbortRun = 1;
+  ClearPause();
+  if (!Run.ToolChangeStop) {
+    v.Run_button.SetEnabled(true);
+    v.Run_button.SetFontColor(kGreen);
+  }
+  v.Preview.SetEnabled(true);
+  // A stop, a fault, a reset or the host's own end of the job ends it even when the buffer
+  // happened to be empty: that job did not complete, and the history must not say it did.
+  const bool faulted = Has(st, kStopButton) || Has(st, kOvertravel) || Has(st, kStoppedByClick) ||
+                       Has(st, kDataChecksum) || Has(st, kRamChecksum) || Has(st, kNotInitialised);
+  // A stop on the controller's side ends every sequence of records under way too, and
+  // nothing queued may move the machine once the fault is cleared.
+  if (faulted) {
+    ++flags_.StopCount;
+    // A reset controller may have taken records sent before the host knew, a spindle-on
+    // among them: they are stopped and the spindle switched off. A latched fault has
+    // stopped the controller already, and its own state text stays in Running.
+    link_.StopMotion(Has(st, kNotInitialised));
+    sender_.Queue(commands::SpindleOff());
+  }
+  if (hostEnded || BufferNotEmpty() || faulted || Run.EndedEarly) {
+    Run.JobCompleted = false;
+    if (Has(st, kStopButton)) History("Stop Button pressed on controller!");
+    if (Has(st, kOvertravel)) History("Overtravel " + inputs);
+    if (Has(st, kDataChecksum)) History("Data sumcheck error");
+    if (Has(st, kRamChecksum)) History("Ram sumcheck error");
+    if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) History("Stopped by Click");
+    if (Has(st, kNotInitialised)) History("Controller reset: Not Initialzed");
+    const std::string& reason = Run.EndReason;
+    if (!reason.empty() && reason != "Controller not responding") History(reason);
+    // The reason stays where the operator looks; the controller's own faults show in Running.
+    v.Progress.SetCaption(reason.empty() ? "Job not completed !" : "Job not completed ! " + reason);
+    v.Progress.SetFontColor(kRed);
+  } else {
+    Run.JobCompleted = true;
+    RefreshRanCount();
+    const std::string counts = std::to_string(s.RanCount) + "/" + std::to_string(s.SentCount);
+    History("Completed " + counts);
+    v.Progress.SetCaption("Completed " + counts);
+    v.Progress.SetFontColor(kBlack);
+    if (Run.ToolChangeStop && Run.ToolNumber != 0 && Hooks.ShowToolChangePrompt) Hooks.ShowToolChangePrompt();
+  }
+  s.JobActive = false;
+  console_.SetConsoleIdle(true);
+}
+
+bool StatusReaction::BufferNotEmpty() const { return report_.BufHead != report_.BufTail; }
 
 void StatusReaction::ShowLamp(Control& led, bool on) { led.SetBackColor(on ? kRed : kGray); }
 
@@ -234,15 +279,48 @@ void StatusReaction::ShowMemory() {
 
 void StatusReaction::ControllerSilent() {
   ConsoleView& v = console_.View;
+  const bool job = JobRunning();
   v.Running.SetCaption("Controller not responding");
   v.Progress.SetCaption("Controller not responding");
   v.Progress.SetFontColor(kRed);
   History("Controller not responding");
   flags_.AbortRun = 1;
+  if (!job) return;
+  // The job cannot go on without a controller that answers. Should the controller only be
+  // slow, the stop written now reaches it first; the job ends here, not at a report that
+  // may never come, so the console and the link can be used again.
+  ++flags_.StopCount;
+  Run.EndedBySilence = true;
+  EndJobEarly("Controller not responding");
+  link_.StopMotion();
+  FinishJob(true, InputsString(report_.Inputs), 0);
+}
+
+void StatusReaction::ControllerBack() {
+  if (!Run.EndedBySilence) return;
+  Run.EndedBySilence = false;
+  // Whatever the controller still holds of the ended job must not run now, and the
+  // spindle-off sent into the silence was lost.
+  link_.StopMotion();
+  sender_.Queue(commands::SpindleOff());
+  History("Controller answers again: stopped");
 }
 
 void StatusReaction::StopFor(const std::string& runningText) {
-  sender_.SendCommand(commands::kStop, 0, 0);
+  ++flags_.StopCount;
+  flags_.AbortRun = 1;
+  EndJobEarly(runningText);
+  link_.StopMotion();
+  // Nothing may keep running behind a door or a failed drive.
+  sender_.Queue(commands::SpindleOff());
+  sender_.Queue(commands::Aux1(false));
+  sender_.Queue(commands::Aux2(false));
+  ConsoleState& s = console_.State;
+  s.SpindleRunning = false;
+  // The buttons are ready to switch on again, as after their own Off.
+  s.Spindle1State = 2;
+  s.Aux1State = 2;
+  s.Aux2State = 2;
   loop_.PumpMessages();
   (void)sender_.WaitPolls(2);
   loop_.PumpMessages();

@@ -26,6 +26,11 @@ struct RunState {
   bool ServoStopHandled = false;
   bool ProbeRunning = false;    // a probe cycle shows "Probing" instead of the dwell LED
   std::string JobDisplayName;
+  // The host ended the job early (a stop, a refused line, a fault reaction): its end report
+  // must not call it completed, however empty the controller's buffer is.
+  bool EndedEarly = false;
+  std::string EndReason;         // why, when the controller's state bits do not say it
+  bool EndedBySilence = false;   // a silence ended the job: a controller that wakes is stopped
 };
 
 // What the reactions need from windows and modules beside the console. Hooks may stay empty.
@@ -63,8 +68,18 @@ class StatusReaction : public StatusReceiver {
   void ShowPositions(int32_t x, int32_t y, int32_t third, bool thirdIsW) override;
   void ShowOutputLamps(const std::array<bool, 4>& on) override;
   void ShowMemory() override;
-  // The controller stopped answering: texts, history line, and every wait ends.
+  // The controller stopped answering: texts, history line, and every wait ends. A job it
+  // was running ends here as not completed.
   void ControllerSilent() override;
+  // Replies came again after a silence: a job that the silence ended must not run on in the
+  // controller, so the stop record goes out before anything else.
+  void ControllerBack() override;
+
+  // The host stops the job early: the reason goes to Progress and the history when the
+  // job's end is reported (the first reason given wins).
+  void EndJobEarly(const std::string& reason);
+  // Pause off: the flag and the caption.
+  void ClearPause();
 
   // The Task timer: a one-shot that runs the initialisation and the door and servo stops.
   void TaskTick();
@@ -84,6 +99,10 @@ class StatusReaction : public StatusReceiver {
   // Asks the controller for its executed-command count before a "Completed" line.
   void RefreshRanCount();
   void StopFor(const std::string& runningText);
+  // The end of a job, reported by the controller's idle report or decided by the host.
+  void FinishJob(bool hostEnded, const std::string& inputs, uint8_t state);
+  bool JobRunning() const;
+  bool BufferNotEmpty() const;
   void ShowLamp(Control& led, bool on);
 
   EventLoop& loop_;

@@ -14,7 +14,10 @@ ConsoleJobMachine::ConsoleJobMachine(ManualControl& manual, Link& link, Console&
       speedTables_(tables),
       flags_(flags) {}
 
-void ConsoleJobMachine::StartCounting() { countedPackets_ = Buffer().PacketsSent; }
+void ConsoleJobMachine::StartCounting() {
+  countedPackets_ = Buffer().PacketsSent;
+  lastMessage_.clear();
+}
 
 void ConsoleJobMachine::CountPackets() {
   const uint32_t now = Buffer().PacketsSent;
@@ -108,6 +111,7 @@ void ConsoleJobMachine::ShowLineCounter(const std::string& text) { console_.View
 void ConsoleJobMachine::ShowCodeLine(const std::string& text) { console_.CodeLines.Add(text); }
 
 void ConsoleJobMachine::ShowMessage(const std::string& text) {
+  lastMessage_ = text;
   console_.CodeLines.Add(text);
   console_.View.Com_list.AddItem(text);
 }

@@ -31,8 +31,11 @@ class ConsoleJobMachine : public BufferedJobMachine, public SpoolOps {
 
   JobMachineHooks Hooks;
 
-  // Starts counting the segment packets of a run into the console's SentCount.
+  // Starts counting the segment packets of a run into the console's SentCount, and forgets
+  // the last message.
   void StartCounting();
+  // The last reader message of this run (a refusal names the line).
+  const std::string& LastMessage() const { return lastMessage_; }
 
   // JobMachine
   void QueueMove(int32_t x, int32_t y, int32_t z, double speed) override;
@@ -86,6 +89,7 @@ class ConsoleJobMachine : public BufferedJobMachine, public SpoolOps {
   SpeedTables& speedTables_;
   RunFlags& flags_;
   uint32_t countedPackets_ = 0;
+  std::string lastMessage_;
 };
 
 }  // namespace wendlar

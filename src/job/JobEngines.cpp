@@ -105,6 +105,8 @@ void JobEngines::Handshake() {
   ConsoleState& s = ctx_.console.State;
   Machine.ClearSegments();
   ctx_.flags.AbortRun = 0;
+  // A new run: motion held back since an earlier stop may go again.
+  link.AllowMotion();
   s.JobActive = false;
   link.SetDirectSend(true);
   ctx_.console.SetConsoleIdle(false);
@@ -156,6 +158,24 @@ void JobEngines::ResumeMove(double offX, double offY) {
   ResumePending = false;
 }
 
+void JobEngines::NoteRunEnd(const StopMark& stops) {
+  lastRunStopped_ = ctx_.flags.StopWaiting();
+  if (!lastRunStopped_) return;
+  // A stop of the machine says itself why; otherwise the host refused to go on.
+  std::string reason;
+  if (!stops.Stopped()) {
+    const std::string& progress = ctx_.console.View.Progress.Caption();
+    if (!Machine.LastMessage().empty()) {
+      reason = Machine.LastMessage();
+    } else if (progress == commands::kLong3OverflowText) {
+      reason = progress;
+    } else {
+      reason = "the program stopped early";
+    }
+  }
+  ctx_.status.EndJobEarly(reason);
+}
+
 void JobEngines::EndCommon() {
   ctx_.link.SetDirectSend(false);
   // While the controller still runs the job its end report makes the console idle.
@@ -184,6 +204,7 @@ void JobEngines::RunGcodeJob() {
   debugOpened_ = ctx_.console.State.DebugLog;
   Machine.StartCounting();
   Handshake();
+  const StopMark stops(ctx_.flags);
   Run.ToolChangeStop = false;
 
   if (ResumePending) {
@@ -195,7 +216,7 @@ void JobEngines::RunGcodeJob() {
   while (!ctx_.flags.StopWaiting() && !Run.ToolChangeStop) {
     if (!reader_.Step(*source_)) break;
   }
-  lastRunStopped_ = ctx_.flags.StopWaiting();
+  NoteRunEnd(stops);
 
   if (c.Auto_Spindle_Stop == 1) {
     Machine.FlushSegments();
@@ -237,6 +258,7 @@ void JobEngines::RunSpoolJob() {
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   Machine.StartCounting();
   Handshake();
+  const StopMark stops(ctx_.flags);
   if (!resuming) {
     Spool.SpoolXYFeed = 21;
     Spool.SpoolZFeed = 22;
@@ -256,7 +278,7 @@ void JobEngines::RunSpoolJob() {
     SpoolFile.RecordText = Gcode.GcodeLineText;
     stepper_.Execute(record);
   }
-  lastRunStopped_ = ctx_.flags.StopWaiting();
+  NoteRunEnd(stops);
 
   Machine.FlushSegments();
   Machine.QueueCommand(commands::EndOfJob());

@@ -104,6 +104,8 @@ class JobEngines : public JobRunner {
   // Steps 3 to 5 of the start: program counter, buffer reset, ready wait.
   void Handshake();
   void ResumeMove(double offX, double offY);
+  // Marks a run whose loop a stop or a refusal ended, with the reason the operator sees.
+  void NoteRunEnd(const StopMark& stops);
   void EndCommon();
   void StopWith(const std::string& text);
 

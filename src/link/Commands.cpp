@@ -66,6 +66,22 @@ uint8_t SegmentWDirectionByte(int64_t dx, int64_t dy, int64_t w) {
   return static_cast<uint8_t>(dir | (dominant << 4));
 }
 
+bool MovesMachine(const CommandRecord& r) {
+  switch (r.Code()) {
+    case kJogStep: case kJogStart: case kHomeZ: case kHomeXY: case kHomeW: case kSetPosition:
+    case kSpindleOn: case kMoveXY: case kMoveZ: case kSegment: case kSegmentW: case kMoveW:
+    case kMoveAxis: case kProbeMove: case kCornerFind: case kCornerFindStep:
+    case kHomeXYToPosition: case kHomeZToPosition:
+      return true;
+    case kAux1: case kAux2:
+      return r.B(2) != 0;
+    case kLaser:
+      return r.B(1) != 0;
+    default:
+      return false;
+  }
+}
+
 CommandRecord Reset() { return CommandRecord(kReset, {}); }
 CommandRecord JogStep(uint8_t axisDir, uint8_t speed) { return CommandRecord(kJogStep, {axisDir, speed}); }
 CommandRecord StartBuffer() { return CommandRecord(kStartBuffer, {}); }

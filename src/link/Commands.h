@@ -96,6 +96,10 @@ inline constexpr uint8_t kJogZMinus = 0x4F;
 inline constexpr uint8_t kJogWPlus = 0x80;
 inline constexpr uint8_t kJogWMinus = 0x8F;
 
+// True for a record that moves an axis, redefines a position or switches the spindle, the
+// laser or an auxiliary output on: what must never leave the host after a stop.
+bool MovesMachine(const CommandRecord& record);
+
 // --- Encoders ---
 inline constexpr int64_t kLong3Min = -8388608;
 inline constexpr int64_t kLong3Max = 8388607;

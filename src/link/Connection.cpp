@@ -200,40 +200,44 @@ bool Connection::RefusedWhileBusy() {
 int Connection::ConnectController(int port) {
   if (connecting_) return kConnectNoController;
   if (RefusedWhileBusy()) return kConnectRefused;
-  connecting_ = true;
   UsbView& v = View();
+  // The port is chosen before anything is torn down: without a choice the working link
+  // stays as it is.
+  int chosen = port;
+  if (port < 1) {
+    chosen = -1;
+    for (int i = 0; i < kPortRadios; ++i) {
+      if (PortRadio(i).Checked() && PortRadio(i).Enabled()) chosen = FoundPorts[static_cast<size_t>(i)];
+    }
+    if (chosen < 0) {
+      v.Status_lab.SetCaption("Cannot Connect !");
+      ConnectFailed = true;
+      Message("Cannot talk to USB CNC controller ! try another Comm port");
+      return kConnectNoController;
+    }
+  }
+  connecting_ = true;
   int r = 0;
 
-  // A retry starts from a closed port and forgets the previous controller.
+  // A retry starts from a closed port and forgets the previous controller; until it
+  // succeeds the console shows itself offline.
   link_.UsbTimer().SetEnabled(false);
+  const bool wasConnected = link_.Connected;
   link_.Connected = false;
   LinkUp = false;
   link_.ClosePort();
   link_.ClearQueue();
   polling_.ResetForConnection();
+  if (wasConnected) events_.ConsoleConnected(false);
 
   v.Form.SetCaption("Testing CPU speed ");
   MeasureCpuSpeed();
 
+  link_.PortNumber = chosen;
   if (port >= 1) {
-    link_.PortNumber = port;
     v.Form.SetCaption("Auto Connecting USB to port " + std::to_string(port + 1));
   } else {
     v.Connect_USB.SetEnabled(false);
-    int chosen = -1;
-    for (int i = 0; i < kPortRadios; ++i) {
-      if (PortRadio(i).Checked() && PortRadio(i).Enabled()) chosen = FoundPorts[static_cast<size_t>(i)];
-    }
-    if (chosen < 0) {
-      // No port chosen: nothing to open.
-      v.Status_lab.SetCaption("Cannot Connect !");
-      ConnectFailed = true;
-      Message("Cannot talk to USB CNC controller ! try another Comm port");
-      v.Connect_USB.SetEnabled(true);
-      connecting_ = false;
-      return kConnectNoController;
-    }
-    link_.PortNumber = chosen;
   }
 
   Message("Opening comport " + std::to_string(link_.PortNumber + 1));
@@ -313,6 +317,7 @@ int Connection::ConnectController(int port) {
     v.Connect_USB.SetEnabled(true);
     v.Stop_usb.SetEnabled(true);
     LinkUp = false;
+    events_.ConsoleConnected(false);
     connecting_ = false;
     return r;
   }

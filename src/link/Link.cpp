@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "link/Commands.h"
 #include "link/Wire.h"
 #include "link/WorkUnit.h"
 
@@ -66,8 +67,21 @@ void Link::ShowTraffic(std::string line) {
   view_.Data_list.AddItem(std::move(line));
 }
 
-void Link::SendLine(std::string_view text) {
+void Link::SendLine(std::string_view text) { Exchange(text, false); }
+
+void Link::Exchange(std::string_view text, bool movesMachine) {
   if (!PortOpen || text.empty()) return;
+  // Every exchange is a chance to answer a signal: the stop goes out before this line, and
+  // a line that would move the machine does not go at all.
+  if (flags_.StopSignalled()) {
+    if (!signalStopSent_) StopOnSignal();
+    if (movesMachine) {
+      ++MotionRefused;
+      return;
+    }
+  } else {
+    signalStopSent_ = false;
+  }
   // The controller's line buffer is fixed; a longer line would be cut off there.
   if (text.size() > kMaxLineLength) {
     view_.Response_lab.SetCaption("Line too long");
@@ -169,9 +183,42 @@ void Link::DecodeReply(const std::string& line) {
   }
 }
 
+void Link::StopOnSignal() {
+  signalStopSent_ = true;
+  ++flags_.StopCount;
+  flags_.AbortRun = 1;
+  StopMotion();
+}
+
+void Link::StopMotion(bool sendStop) {
+  queue_.clear();
+  motionStopped_ = true;
+  workStartsAtStop_ = WorkStarts ? WorkStarts() : 0;
+  if (sendStop && PortOpen) SendPacket(commands::Stop());
+}
+
+bool Link::MotionGateOpen() {
+  if (flags_.StopSignalled()) {
+    if (!signalStopSent_) StopOnSignal();
+    return false;
+  }
+  if (!motionStopped_) return true;
+  const bool newWork = WorkStarts && WorkStarts() != workStartsAtStop_;
+  if (newWork || (ConsoleFree && ConsoleFree())) {
+    motionStopped_ = false;
+    return true;
+  }
+  return false;
+}
+
 void Link::SendPacket(const CommandRecord& record) {
   if (!PortOpen) return;
-  SendLine(PacketLine(record));
+  const bool moves = commands::MovesMachine(record);
+  if (moves && !MotionGateOpen()) {
+    ++MotionRefused;
+    return;
+  }
+  Exchange(PacketLine(record), moves);
   ++PacketsThisPeriod;
   if (recorder_ != nullptr && recorder_->RecordingOn()) {
     const size_t lines = recorder_->AppendRecord(std::to_string(record.Code()) + "  " +
@@ -187,14 +234,9 @@ void Link::SendPacket(const CommandRecord& record) {
 
 void Link::QueueCommand(const CommandRecord& record) {
   if (record.Code() == kStopCode) {
-    // Nothing queued before a stop may move the machine after it.
-    queue_.clear();
-    if (!PortOpen) return;
-    if (DirectSend) {
-      SendPacketPaced(record);
-    } else {
-      SendPacket(record);
-    }
+    // Nothing queued before a stop may move the machine after it, and the stop does not
+    // wait for pacing.
+    StopMotion();
     return;
   }
   // A record kept while disconnected would move the machine after a reconnect.

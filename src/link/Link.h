@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -88,8 +89,25 @@ class Link {
   void SendPacket(const CommandRecord& record);
   // Hands a record to the wire: at once with pacing while DirectSend, otherwise into the
   // queue the link tick drains. Never waits. Discarded while not Connected, except the
-  // stop record, which goes out at once whenever the port is open and empties the queue.
+  // stop record, which takes the StopMotion path.
   void QueueCommand(const CommandRecord& record);
+
+  // --- The motion gate ---
+  // The stop record goes out at once, ahead of everything queued (the queue is emptied),
+  // whenever the port is open; from then on every record that moves the machine is
+  // dropped until the stopped work is over (see ConsoleFree, WorkStarts) or AllowMotion.
+  void StopMotion() { StopMotion(true); }
+  // The gate alone, for a controller that has stopped by itself (sendStop false).
+  void StopMotion(bool sendStop);
+  // A new run starts: motion records pass again.
+  void AllowMotion() { motionStopped_ = false; }
+  bool MotionStopped() const { return motionStopped_; }
+  // When the gate may open by itself: nothing runs any more, or new work has begun since
+  // the stop. Without them the gate stays shut until AllowMotion.
+  std::function<bool()> ConsoleFree;
+  std::function<uint32_t()> WorkStarts;
+  // Motion records dropped by the gate (diagnostics and tests).
+  uint64_t MotionRefused = 0;
   // SendPacket, PacketDelay and the interleaved status requests of streaming.
   void SendPacketPaced(const CommandRecord& record);
   // Busy pause of DelayLoops calibration work units, pumping messages between them.
@@ -143,6 +161,13 @@ class Link {
 
  private:
   void ShowTraffic(std::string line);
+  // SendLine, for a line that moves the machine when movesMachine: such a line is held back
+  // when a signal has asked for a stop.
+  void Exchange(std::string_view text, bool movesMachine);
+  // True when a record that moves the machine may leave now.
+  bool MotionGateOpen();
+  // A signal asked for a stop: the stop record goes out once, before anything else.
+  void StopOnSignal();
 
   EventLoop& loop_;
   SerialPort& port_;
@@ -150,6 +175,9 @@ class Link {
   UsbView view_;
   std::unique_ptr<Timer> usbTimer_;
   std::deque<CommandRecord> queue_;
+  bool motionStopped_ = false;
+  uint32_t workStartsAtStop_ = 0;
+  bool signalStopSent_ = false;
 
   LinkReplyHandler* replyHandler_ = nullptr;
   LinkConsole* console_ = nullptr;

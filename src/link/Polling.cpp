@@ -123,7 +123,9 @@ void Polling::ResetForConnection() {
 void Polling::NoteReply() {
   lastReplyUs_ = link_.Loop().NowUs();
   lastRepliesDecoded_ = link_.RepliesDecoded;
+  if (!silent_) return;
   silent_ = false;
+  if (receiver_ != nullptr) receiver_->ControllerBack();
 }
 
 void Polling::CheckSilence() {

@@ -42,6 +42,8 @@ class StatusReceiver {
   virtual void ShowMemory() {}
   // No valid reply for kSilenceLimitMs while connected; called once per silence.
   virtual void ControllerSilent() = 0;
+  // The first reply after a silence.
+  virtual void ControllerBack() {}
 };
 
 // Time without any reply, while connected, after which the controller counts as silent.

@@ -62,6 +62,8 @@ void SegmentBuffer::PlanSegments(int k) {
 }
 
 bool SegmentBuffer::SendPiece(int i, int32_t dx, int32_t dy, int32_t dz, int speed) {
+  // A stop may come during any wait of the piece before: nothing more of the flush goes out.
+  if (flags_.StopWaiting()) return false;
   const uint8_t index = static_cast<uint8_t>(tables_.ClampIndex(speed));
   const uint8_t flags = store_.SegFlags[static_cast<size_t>(i)];
   if (LaserSegments) {
@@ -71,7 +73,7 @@ bool SegmentBuffer::SendPiece(int i, int32_t dx, int32_t dy, int32_t dz, int spe
   }
   // Nothing was queued while disconnected, so there is no room to wait for.
   if (!sink_.Connected()) return true;
-  return WaitBufferRoom();
+  return WaitBufferRoom() && !flags_.StopWaiting();
 }
 
 void SegmentBuffer::FlushSegments() {
@@ -177,14 +179,15 @@ bool SegmentBuffer::HasRoom(int head, int tail, int size) {
 }
 
 bool SegmentBuffer::WaitBufferRoom() {
+  const StopMark stop(flags_);
   while (!HasRoom(buffer_.BufHead(), buffer_.BufTail(), buffer_.BufferSize())) {
-    if (flags_.StopWaiting()) return false;
+    if (flags_.StopWaiting() || stop.Stopped()) return false;
     // A link that no longer polls will never report a moved tail.
     if (!buffer_.PollWhileWaiting()) {
-      return HasRoom(buffer_.BufHead(), buffer_.BufTail(), buffer_.BufferSize());
+      return !stop.Stopped() && HasRoom(buffer_.BufHead(), buffer_.BufTail(), buffer_.BufferSize());
     }
   }
-  return true;
+  return !stop.Stopped();
 }
 
 }  // namespace wendlar

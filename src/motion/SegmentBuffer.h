@@ -65,7 +65,7 @@ class SegmentBuffer {
   static int32_t KnifeAngleUnits(int32_t dx, int32_t dy);
 
   // Returns once the controller's buffer has room; false when it has none because AbortRun
-  // was set or the link stopped polling.
+  // was set or the link stopped polling, and false when the machine was stopped meanwhile.
   bool WaitBufferRoom();
   // The three room conditions, with the fixed margin.
   static bool HasRoom(int head, int tail, int size);

@@ -203,6 +203,10 @@ void SimController::StopEverything() {
 void SimController::Fault(bool overtravel) {
   (overtravel ? overtravelLatched_ : stopButtonLatched_) = true;
   StopEverything();
+  // A tripped switch or the stop button cuts the outputs in the controller itself.
+  spindleOn_[0] = spindleOn_[1] = false;
+  aux_[0] = aux_[1] = false;
+  laserOn_ = false;
 }
 
 void SimController::StartBuffered(const Record& r) {

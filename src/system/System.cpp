@@ -31,6 +31,11 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       engines(EngineContext{loop, config, flags, console, link, polling, report, segments, tables, manual, status,
                             offsets}) {
   link.SetConsole(this);
+  // After a stop the link holds motion back until the stopped work has ended.
+  link.ConsoleFree = [this] {
+    return console.State.Operation == LongOperation::None && !console.State.JobActive;
+  };
+  link.WorkStarts = [this] { return console.State.OperationStarts; };
   console.Create();
   // Before anything reads the dialog's boxes (the initialisation's option flags read
   // Auto_Spindle_Stop there) or the working tool height: both follow the configuration
@@ -91,9 +96,8 @@ void System::ShowProgress(const std::string& text) { console.View.Progress.SetCa
 void System::ShowMessage(const std::string& text) { console.View.Com_list.AddItem(text); }
 
 void System::ReportLoadError(const std::string& text) {
-  // The message lines are hidden until they have something the operator must read.
-  console.View.Com_list.SetVisible(true);
-  console.View.Com_list.AddItem(text);
+  // The message list and the code-line panel, where the operator reads it.
+  console.ShowMessage(text);
   if (errors != nullptr) *errors << text << std::endl;
 }
 

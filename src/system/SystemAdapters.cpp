@@ -106,6 +106,7 @@ void LinkEventsAdapter::ConsoleConnected(bool connected) {
   ConsoleView& v = s_.console.View;
   v.Functions1.SetEnabled(connected);
   if (connected) {
+    s_.console.State.NeedsInitialisation = true;
     v.Running.SetCaption("Local");
     s_.console.SetConsoleIdle(true);
   } else {

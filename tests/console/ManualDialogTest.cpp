@@ -107,7 +107,9 @@ TEST_F(ManualDialogs, MoveZDialogSendsTheRawLowByteOfTheRaiseSpeed) {
   ASSERT_NE(SpdIdx(0x150), 0x50);
   EXPECT_EQ(MovesAfter(from), (std::vector<Record>{Rec({21, 0x60, 0xF0, 0xFF, 0x50, 10, 1})}));
 
-  // Incremental adds the machine position.
+  // Incremental adds the machine position (once the first move has ended: no move is taken
+  // while the machine is busy).
+  rig.Settle();
   rig.polling = false;
   rig.sys.console.State.MachineZ = 0.25;
   d.Absolute.SetChecked(false);
@@ -180,6 +182,7 @@ TEST_F(ManualDialogs, MoveAxisNeedsAbsoluteAndNamesZByItsBit) {
   EXPECT_EQ(MovesAfter(from), (std::vector<Record>{Rec({29, 0x30, 0xF8, 0xFF, 40, 10, 4})}));  // -2000
   d.Zbut.SetChecked(false);
   d.Xbut.SetChecked(true);
+  rig.Settle();
   from = rig.Mark();
   m.Coordinates.Go_moveClick();
   EXPECT_EQ(MovesAfter(from), (std::vector<Record>{Rec({29, 0xD0, 0x07, 0x00, 40, 10, 1})}));

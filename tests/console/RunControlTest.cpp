@@ -126,8 +126,16 @@ TEST_F(RunControlRig, RunPanelOnlyAnswersALeftReleaseWhileTheRunInputIsClear) {
   EXPECT_FALSE(s.GcodeReady);
 }
 
-TEST_F(RunControlRig, PauseSendsAtOnceAndResumeThroughTheQueue) {
+TEST_F(RunControlRig, PauseHoldsOnlyAJobSendsAtOnceAndResumesThroughTheQueue) {
   ASSERT_TRUE(rig.ConnectAndInitialise());
+  // With no job there is nothing to hold: a pause left behind would make the next job's
+  // first Pause a resume.
+  EXPECT_FALSE(v.Pausebut.Enabled());
+  run.TogglePause();
+  EXPECT_FALSE(s.Paused);
+  EXPECT_EQ(v.Pausebut.Caption(), "Pause");
+
+  OperationGuard job(s, LongOperation::Job);
   const size_t from = rig.sim.TraceRecords().size();
   run.PausebutMouseDown();
   EXPECT_FALSE(v.Pausebut.Raised());

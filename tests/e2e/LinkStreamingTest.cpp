@@ -126,7 +126,7 @@ TEST(LinkStreaming, DeadLineMidJobEndsInControllerNotResponding) {
   ASSERT_GT(diedAt, 0);
   EXPECT_LT(rig.loop.NowUs() - diedAt, 10'000'000);
   EXPECT_EQ(s.console.View.Running.Caption(), "Controller not responding");
-  EXPECT_EQ(s.console.View.Progress.Caption(), "Controller not responding");
+  EXPECT_EQ(s.console.View.Progress.Caption(), "Job not completed ! Controller not responding");
   EXPECT_EQ(s.flags.AbortRun, 1);
   const auto history = s.jumpbox.View.Fault_list.Items();
   ASSERT_EQ(history.size(), 1u);

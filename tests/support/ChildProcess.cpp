@@ -76,8 +76,10 @@ std::string ChildProcess::ReadAll(int timeoutMs) {
   return all;
 }
 
-void ChildProcess::Interrupt() {
-  if (pid_ > 0) kill(pid_, SIGINT);
+void ChildProcess::Interrupt() { Signal(SIGINT); }
+
+void ChildProcess::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
 }
 
 int ChildProcess::Wait(int timeoutMs) {

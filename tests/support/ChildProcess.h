@@ -26,6 +26,8 @@ class ChildProcess {
   // Everything until the output closes or the time is up.
   std::string ReadAll(int timeoutMs);
   void Interrupt();
+  // Any other signal (a stop, a continue, a kill).
+  void Signal(int signal);
   // Waits for the exit, killing the child when the time is up. The exit status, or -1 when
   // it was killed or ended by a signal.
   int Wait(int timeoutMs);

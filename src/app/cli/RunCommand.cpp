@@ -36,13 +36,19 @@ struct RunOptions {
   int fromLine = 0;
 };
 
-// Only this flag is shared with the signal handler; the wait loops see it through a timer.
+// Only this flag is shared with the signal handler. The link tests it before every line it
+// sends (the stop record goes out first, and no motion after it); a fast timer takes the
+// rest of the stop path.
 std::atomic<bool> gInterrupt{false};
 
 void OnInterrupt(int) { gInterrupt.store(true); }
 
 constexpr int64_t kInitialiseWaitMs = 60000;
 constexpr int64_t kWaitSliceMs = 1000;
+// After Ctrl+C the program waits this long for the controller's end report, no longer.
+constexpr int64_t kInterruptGraceUs = 300000;
+// How often the loop looks at the signal flag while nothing is sent.
+constexpr int kSignalWatchMs = 2;
 
 bool IsSpoolFile(const std::filesystem::path& path) {
   std::string ext = path.extension().string();
@@ -134,6 +140,7 @@ class JobRun {
     }
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
+    sys.flags.StopSignal = &gInterrupt;
     // Settings and the machine file come from the program directory when it has them.
     if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
     if (options_.metric) {
@@ -161,7 +168,9 @@ class JobRun {
       return 1;
     }
     if (!ready) {
-      std::cerr << "run: the controller was not initialised (" << sys.console.View.Progress.Caption() << ")\n";
+      std::string state = sys.console.View.Progress.Caption();
+      if (state.empty() || state == " ") state = "it did not report ready within " + std::to_string(kInitialiseWaitMs / 1000) + " s";
+      std::cerr << "run: the controller was not initialised (" << state << ")\n";
       return 2;
     }
     std::cerr << "Controller ready." << std::endl;
@@ -213,6 +222,7 @@ class JobRun {
     messagesFrom_ = sys.console.View.Com_list.Items().size();
     startUs_ = loop_->NowUs();
     auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
+    auto signalWatch = loop_->CreateTimer(kSignalWatchMs, true, [this] { WatchSignal(); });
     auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { Progress(); });
 
     for (;;) {
@@ -231,22 +241,30 @@ class JobRun {
     return Report();
   }
 
+  // Until the controller reports the job's end, the silence watch ends it, or a Ctrl+C's
+  // short grace has passed.
   void WaitForEnd() {
     System& sys = *sys_;
-    while (sys.console.State.JobActive && sys.link.Connected) {
-      (void)loop_->WaitUntil([&] { return !sys.console.State.JobActive || !sys.link.Connected; }, kWaitSliceMs);
-    }
+    auto over = [&] {
+      return !sys.console.State.JobActive || !sys.link.Connected ||
+             (interrupted_ && loop_->NowUs() - interruptedUs_ > kInterruptGraceUs);
+    };
+    while (!over()) (void)loop_->WaitUntil(over, kWaitSliceMs);
   }
 
-  // Ctrl+C and the operator's answers, seen from the loop.
+  // Ctrl+C, seen from the loop: the rest of the stop path after the link's stop record.
+  void WatchSignal() {
+    if (!gInterrupt.load() || interrupted_) return;
+    interrupted_ = true;
+    interruptedUs_ = loop_->NowUs();
+    std::cerr << "\nInterrupted: stopping the machine." << std::endl;
+    sys_->run.EmergencyStop();
+  }
+
+  // The operator's answers at a tool change, seen from the loop.
   void Watch() {
     System& sys = *sys_;
-    if (gInterrupt.load() && !interrupted_) {
-      interrupted_ = true;
-      std::cerr << "\nInterrupted: stopping the machine." << std::endl;
-      sys.run.EmergencyStop();
-      return;
-    }
+    if (interrupted_) return;
     ConsoleView& v = sys.console.View;
     if (!v.Continue.Visible()) {
       asked_ = false;
@@ -336,9 +354,11 @@ class JobRun {
       return 0;
     }
     std::string reason = sys.console.View.Progress.Caption();
+    const std::string notCompleted = "Job not completed ! ";
+    if (reason.rfind(notCompleted, 0) == 0) reason = reason.substr(notCompleted.size());
+    if (sys.console.State.JobActive) reason = "the controller did not report the job's end";
     if (interrupted_) reason = "stopped by Ctrl+C";
     if (sys.engines.Continuing()) reason = "stopped for a tool change";
-    if (sys.engines.LastRunStopped() && !interrupted_ && completedLine) reason = "the program stopped early";
     std::cout << "Job not completed: " << reason << "\n";
     return 1;
   }
@@ -357,6 +377,7 @@ class JobRun {
   int64_t startUs_ = 0;
   int64_t lastPlainUs_ = -10000000;
   bool interrupted_ = false;
+  int64_t interruptedUs_ = 0;
   bool noTerminal_ = false;
   bool asked_ = false;
   bool filled_ = false;
