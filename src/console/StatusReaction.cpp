@@ -286,6 +286,8 @@ void StatusReaction::ShowInfo() {
       (void)tables_.BuildSpeedTable(report_.SpeedSteps);  // a table file that cannot be written is no reason to stop
       if (report_.FirmwareVersion > kFirmwareCornerFinder) v.CornerFinder1.SetEnabled(true);
       // The feed index must name an entry of the new table: the label shows what a job uses.
+      // Nobody chose one yet (first start): the configured contour velocity.
+      if (console_.State.FeedIndex == 0) console_.State.FeedIndex = tables_.VelocityIndexOf(config_.Config.CV_Max);
       console_.State.FeedIndex = std::clamp(console_.State.FeedIndex, 1, report_.SpeedSteps);
       const int feed = console_.State.FeedIndex;
       v.Feedlab.SetCaption(std::to_string(tables_.VelTableX[static_cast<size_t>(feed)]) +

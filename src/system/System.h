@@ -47,6 +47,9 @@ class System : private LinkConsole, private ConfigEvents {
   Prompts& prompts;
   HomeDir home;
   std::ostream& out;  // the program's standard-output lines
+  // Where settings files that fail to load are reported besides the console's message
+  // lines; standard error unless a test catches it.
+  std::ostream* errors;
 
   RunFlags flags;
   ConfigState config;
@@ -112,6 +115,8 @@ class System : private LinkConsole, private ConfigEvents {
   // ConfigEvents
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void ReportLoadError(const std::string& text) override;
+  void ReportSaveError(const std::string& text) override;
   void RefreshDialog() override;
 };
 

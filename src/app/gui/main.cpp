@@ -18,6 +18,7 @@
 #include "sim/SimController.h"
 #include "system/System.h"
 #include "ui/Gui.h"
+#include "ui/QtMessages.h"
 #include "ui/QtEventLoop.h"
 #include "ui/QtPrompts.h"
 
@@ -88,6 +89,7 @@ int main(int argc, char** argv) {
   wendlar::InstanceLock lock(wendlar::InstanceLock::NameFor(argv[0]), wendlar::InstanceLock::DefaultDir());
   if (lock.TryAcquire() == wendlar::InstanceLock::State::kHeldElsewhere) return 0;
 
+  wendlar::ui::QuietQtMessages();
   QFont::insertSubstitution("Arial", "Liberation Sans");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Wendlar ");
