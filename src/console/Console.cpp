@@ -26,6 +26,8 @@ void Console::Create() {
   View.Form.SetBackColor(kLightGrey);
 
   View.Running.SetCaption("Not connected");
+  View.Machine_state.SetCaption("Offline");
+  View.Machine_state.SetBackColor(kGray);
   View.Running.SetHint("Click to Reset");
   View.Micros.SetCaption("SXYZWL");
   View.Micros.SetHint("Inputs");
