@@ -76,7 +76,9 @@ LineRead ReadField(ConfigState& state, const FieldSpec& field, int lineNo, const
     auto value = ReadLeadingDouble(line);
     if (!value) return LineRead::Unreadable;
     double v = *value;
-    if (*real == &C::Drop_pause && v > 5.0) v /= 100.0;
+    // Old files give the pause in hundredths, as a whole number; this program writes seconds
+    // with decimals, which must read back as written however long the pause.
+    if (*real == &C::Drop_pause && v > 5.0 && line.find('.') == std::string::npos) v /= 100.0;
     if (*real == &C::Arc_rez && v > 2.0) v = 0.05;
     if (MustBePositive(*real) && !(std::isfinite(v) && v > 0.0)) return LineRead::Refused;
     cfg.*(*real) = v;

@@ -1,5 +1,6 @@
 #include "job/ArcPath.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace wendlar {
@@ -8,6 +9,10 @@ namespace {
 constexpr double kTwoPi = 2.0 * M_PI;
 // Start and end angles closer than this are one point: a full circle.
 constexpr double kSameAngle = 1e-9;
+// The finest chord angle: a turn in 16384 chords keeps every chord within 0.16 step of the
+// circle for any radius the 24-bit step range allows, so finer would only multiply packets
+// (and a huge radius would make a count no integer holds).
+constexpr double kMinStepAngle = kTwoPi / 16384;
 }  // namespace
 
 double ArcAngle(double dx, double dy) {
@@ -70,6 +75,7 @@ ArcPlan PlanArc(double startX, double startY, double centreX, double centreY, do
   double step = 6.28 / ((3.14 * r * res.Scale) / rez);
   if (!std::isfinite(step) || step <= 0) step = p.Sweep;  // a scale of 0: one chord
   if (res.MaxStep > 0 && step > res.MaxStep) step = res.MaxStep;
+  step = std::max(step, kMinStepAngle);
   p.Step = step;
   p.Chords = step > 0 ? static_cast<int64_t>(std::floor(p.Sweep / step)) : 0;
   p.Empty = false;

@@ -658,11 +658,15 @@ bool GcodeReader::Peck() {
     Refuse(kMsgLong3);
     return false;
   }
+  // A peck below one file unit would only repeat the same step position.
+  const double peck = std::max(s_.WordQ, 1.0 / uf);
+  if (!((s_.WordR - bottom) / peck <= static_cast<double>(kMaxPecks))) {
+    Refuse(kMsgPeckCount);
+    return false;
+  }
   const bool atR = CycleStart(xs, ys);
   const int feed = FeedValue();
   const int drop = m_.SpeedIndexOf(c.Z_1st_drop), raise = m_.SpeedIndexOf(c.Z_raise_vel);
-  // A peck below one file unit would only repeat the same step position.
-  const double peck = std::max(s_.WordQ, 1.0 / uf);
   const double retract = uf == 1000.0 ? kG73RetractInch : kG73RetractMm;
   auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
   double level = s_.WordR;

@@ -38,6 +38,10 @@ inline constexpr const char* kMsgExpressions = "Error expressions not supported"
 inline constexpr const char* kMsgOWords = "Error O-words not supported";
 inline constexpr const char* kMsgDrillG91 = "Error drilling cycles under G91 not supported";
 inline constexpr const char* kMsgPeckStep = "Error peck depth Q below one step";
+// Pecks one hole may take: a deeper hole or a finer peck is a typing slip, and would stream
+// millions of moves.
+inline constexpr int64_t kMaxPecks = 1000;
+inline constexpr const char* kMsgPeckCount = "Error more than 1000 pecks in one hole";
 inline constexpr const char* kMsgArcNoCentre = "Error arc without I or J";
 inline constexpr const char* kMsgArcEnd = "Error arc end not on its circle";
 

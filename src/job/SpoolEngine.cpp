@@ -15,7 +15,8 @@ namespace {
 
 int32_t ToInt32(double v) {
   if (!std::isfinite(v)) return 0;
-  return static_cast<int32_t>(std::clamp<int64_t>(Nearest(v), INT32_MIN, INT32_MAX));
+  // Symmetric, so that a negated result (Z points down) cannot overflow.
+  return static_cast<int32_t>(std::clamp<int64_t>(Nearest(v), -INT32_MAX, INT32_MAX));
 }
 
 }  // namespace
@@ -129,6 +130,10 @@ void SpoolStepper::Execute(const SpoolRecord& r) {
       if (c.Drop_pause != 0) m_.Dwell(c.Drop_pause);
       break;
     case kSpoolPeck:
+      if (r.D != 0 && std::llabs(static_cast<int64_t>(r.C)) > kMaxPecks * std::llabs(static_cast<int64_t>(r.D))) {
+        Refuse(kMsgPeckCount);
+        break;
+      }
       m_.FlushSegments();
       Peck(r);
       break;
