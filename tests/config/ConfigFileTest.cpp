@@ -101,6 +101,19 @@ TEST_F(ConfigFileTest, CorrectionBoundariesStayAsRead) {
   EXPECT_EQ(state.Config.Io_flags, "X00");
 }
 
+TEST_F(ConfigFileTest, ALongDropPauseSurvivesSaveAndLoad) {
+  // Only an old whole number is hundredths; what this program writes reads back as written,
+  // or every save and load would cut a 10-second pause a hundredfold.
+  for (const char* line16 : {"2400", "10.000"}) {
+    ASSERT_EQ(Load(DefaultWith({{16, line16}})), ConfigLoad::Loaded);
+    const double loaded = state.Config.Drop_pause;
+    ASSERT_TRUE(SaveMachineConfig(state, "AGAIN.MAC", io));
+    ASSERT_EQ(LoadMachineConfig(state, "AGAIN.MAC", io), ConfigLoad::Loaded);
+    EXPECT_DOUBLE_EQ(state.Config.Drop_pause, loaded) << line16;
+  }
+  EXPECT_DOUBLE_EQ(state.Config.Drop_pause, 10.0);
+}
+
 TEST_F(ConfigFileTest, UnitsLineSelectsTheDialogChoiceAndTheUnitState) {
   ASSERT_EQ(Load(DefaultWith({{45, "2"}})), ConfigLoad::Loaded);
   EXPECT_FALSE(state.Dialog.InchSelected);
