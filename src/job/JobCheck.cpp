@@ -1,11 +1,24 @@
 #include "job/JobCheck.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "config/ConfigFile.h"
 #include "job/Preflight.h"
 
 namespace wendlar {
+
+std::string UnreadableReason(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) return "it is a folder";
+  errno = 0;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return std::strerror(errno != 0 ? errno : EIO);
+  std::fclose(f);
+  return "it could not be read";
+}
 
 bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options, std::ostream& out) {
   ConfigState config;
@@ -25,7 +38,7 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
   const PreflightResult result = PreflightJob(path, config, PreflightStart{});
   if (!result.Opened) {
     out << kMsgIoError << "\n";
-    out << "The job cannot be read\n";
+    out << "The job cannot be read: " << path.string() << ": " << UnreadableReason(path) << "\n";
     return false;
   }
   for (const std::string& line : PreflightSummary(result, config.Units)) out << line << "\n";

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <ostream>
+#include <string>
 
 namespace wendlar {
 
@@ -13,6 +14,10 @@ struct CheckOptions {
 // Pre-flights a G-code program or a spooler job (*.VRJ) on the default machine and prints its
 // drawing limits, counts, messages and every refusal with its line. True when the job would
 // run; false when it is refused or cannot be opened.
+// Why a job file cannot be opened for reading, in words ("No such file or directory", "it is
+// a folder").
+std::string UnreadableReason(const std::filesystem::path& path);
+
 bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options, std::ostream& out);
 
 }  // namespace wendlar

@@ -204,6 +204,14 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
       feeds.ZFeed = state.SpoolZFeed;
     }
     machine.FlushSegments();
+    // A file cut short (a copy that failed, a full disk) would run part of the job as if it
+    // were all of it.
+    std::error_code ec;
+    const auto bytes = std::filesystem::file_size(path, ec);
+    if (!ec && bytes % kSpoolRecordBytes != 0) {
+      result.Refusals.push_back({records + 1, "Error the file ends in part of a record (" +
+                                                  std::to_string(bytes % kSpoolRecordBytes) + " of 20 bytes)"});
+    }
     const SpoolStats& st = stepper.Stats();
     result.Lines = records;
     result.Rapids = st.Rapids;

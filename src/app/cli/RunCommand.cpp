@@ -18,6 +18,7 @@
 #include "config/ConfigFile.h"
 #include "core/RealTimeEventLoop.h"
 #include "core/VirtualEventLoop.h"
+#include "job/JobCheck.h"
 #include "link/serial/InProcessSerialPort.h"
 #include "link/serial/PosixSerialPorts.h"
 #include "sim/SimController.h"
@@ -104,7 +105,7 @@ class JobRun {
   int Run() {
     const std::filesystem::path file(options_.file);
     if (!std::filesystem::is_regular_file(file)) {
-      std::cerr << "run: cannot read " << options_.file << "\n";
+      std::cerr << "run: cannot read " << options_.file << ": " << UnreadableReason(file) << "\n";
       return 2;
     }
     spool_ = IsSpoolFile(file);
@@ -203,7 +204,7 @@ class JobRun {
     const std::string path = std::filesystem::absolute(file).string();
     if (spool_) {
       if (!sys.run.ChooseSpoolFile(path)) {
-        std::cerr << "run: cannot open the spooler job " << options_.file << "\n";
+        std::cerr << "run: cannot open the spooler job " << options_.file << ": " << UnreadableReason(file) << "\n";
         return false;
       }
       if (Refused()) return false;
@@ -214,7 +215,7 @@ class JobRun {
       if (options_.fromLine > 1) ShowResume("record");
     } else {
       if (!sys.run.PrepareGcodeFile(path)) {
-        std::cerr << "run: cannot open the program " << options_.file << "\n";
+        std::cerr << "run: cannot open the program " << options_.file << ": " << UnreadableReason(file) << "\n";
         return false;
       }
       if (Refused()) return false;
