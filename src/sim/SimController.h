@@ -97,7 +97,9 @@ class SimController : public SerialDevice {
   // The next n reply lines are lost on the way (the lines themselves still act).
   void DropReplies(int n);
   // The next reply arrives with one character corrupted (same length).
-  void GarbleNextReply();
+  void GarbleNextReply() { GarbleReplies(1); }
+  // The next n replies arrive so.
+  void GarbleReplies(int n);
   // A dead line: nothing reaches the controller and nothing comes back.
   void SetDeadLine(bool dead);
   // The next n lines are answered "E1" (controller offline) instead of their reply.
@@ -175,7 +177,7 @@ class SimController : public SerialDevice {
 
   // Reply faults.
   int dropReplies_ = 0;
-  bool garbleNext_ = false;
+  int garbleReplies_ = 0;
   bool deadLine_ = false;
   int offlineReplies_ = 0;
 

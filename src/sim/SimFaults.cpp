@@ -146,7 +146,7 @@ void SimController::HardwareReset() {
 
 void SimController::DropReplies(int n) { dropReplies_ = n > 0 ? n : 0; }
 
-void SimController::GarbleNextReply() { garbleNext_ = true; }
+void SimController::GarbleReplies(int n) { garbleReplies_ = n > 0 ? n : 0; }
 
 void SimController::SetDeadLine(bool dead) { deadLine_ = dead; }
 

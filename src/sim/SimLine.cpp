@@ -172,8 +172,8 @@ void SimController::SendReply(std::string text, std::string& reply) {
     --dropReplies_;
     return;
   }
-  if (garbleNext_ && !text.empty()) {
-    garbleNext_ = false;
+  if (garbleReplies_ > 0 && !text.empty()) {
+    --garbleReplies_;
     char& c = text[text.size() / 2];
     c = c == '?' ? '#' : '?';
   }

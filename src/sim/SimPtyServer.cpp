@@ -61,11 +61,12 @@ bool SimPtyServer::Open(std::string& error) {
   return true;
 }
 
-void SimPtyServer::Serve(const std::atomic<bool>& stop) {
+void SimPtyServer::Serve(const std::atomic<bool>& stop, const std::function<void()>& between) {
   if (master_ < 0) return;
   char buffer[4096];
   std::string reply;
   while (!stop.load()) {
+    if (between) between();
     pollfd p{master_, POLLIN, 0};
     const int ready = poll(&p, 1, 20);
     if (ready <= 0 || !(p.revents & POLLIN)) continue;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,8 +24,10 @@ class SimPtyServer {
   [[nodiscard]] bool Open(std::string& error);
   // The path a client opens, such as "/dev/pts/5"; empty before Open.
   const std::string& DevicePath() const { return path_; }
-  // Answers the client until `stop` becomes true (checked at least every 20 ms).
-  void Serve(const std::atomic<bool>& stop);
+  // Answers the client until `stop` becomes true (checked at least every 20 ms). `between`,
+  // when given, runs on the serving thread between reads, at least every 20 ms: the place to
+  // inject faults and copy the trace, since the controller is not shared across threads.
+  void Serve(const std::atomic<bool>& stop, const std::function<void()>& between = {});
   SimController& Controller() { return *controller_; }
 
  private:
