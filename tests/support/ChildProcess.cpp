@@ -1,5 +1,7 @@
 #include "support/ChildProcess.h"
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -25,11 +27,18 @@ ChildProcess::~ChildProcess() {
     (void)Wait(2000);
   }
   if (out_ >= 0) close(out_);
+  if (in_ >= 0) close(in_);
 }
 
-bool ChildProcess::Start(std::vector<std::string> args, Errors errors) {
+bool ChildProcess::Start(std::vector<std::string> args, Errors errors, Input input) {
   int fds[2];
   if (pipe(fds) != 0) return false;
+  int ins[2] = {-1, -1};
+  if (input == Input::Pipe && pipe(ins) != 0) {
+    close(fds[0]);
+    close(fds[1]);
+    return false;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
@@ -38,7 +47,12 @@ bool ChildProcess::Start(std::vector<std::string> args, Errors errors) {
   } else {
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   }
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (input == Input::Pipe) {
+    posix_spawn_file_actions_adddup2(&actions, ins[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, ins[1]);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -47,6 +61,10 @@ bool ChildProcess::Start(std::vector<std::string> args, Errors errors) {
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   out_ = fds[0];
+  if (input == Input::Pipe) {
+    close(ins[0]);
+    in_ = ins[1];
+  }
   if (rc != 0) pid_ = -1;
   return rc == 0;
 }
@@ -74,6 +92,20 @@ std::string ChildProcess::ReadAll(int timeoutMs) {
     all.append(buffer, static_cast<size_t>(n));
   }
   return all;
+}
+
+bool ChildProcess::WriteInput(const std::string& text) {
+  if (in_ < 0) return false;
+  // A child that has gone must fail the write, not end the test program.
+  static const bool ignored = (std::signal(SIGPIPE, SIG_IGN), true);
+  (void)ignored;
+  size_t sent = 0;
+  while (sent < text.size()) {
+    const ssize_t n = write(in_, text.data() + sent, text.size() - sent);
+    if (n <= 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 void ChildProcess::Interrupt() { Signal(SIGINT); }

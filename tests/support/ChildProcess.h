@@ -19,7 +19,11 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();
 
-  bool Start(std::vector<std::string> args, Errors errors = Errors::Merge);
+  enum class Input { None, Pipe };  // standard input empty, or fed by WriteInput
+
+  bool Start(std::vector<std::string> args, Errors errors = Errors::Merge, Input input = Input::None);
+  // Writes to the child's standard input (started with Input::Pipe); false when it cannot.
+  bool WriteInput(const std::string& text);
   // The next line without its line feed; what came so far when the output ends or
   // nothing more arrives within the timeout.
   std::string ReadLine(int timeoutMs);
@@ -35,6 +39,7 @@ class ChildProcess {
  private:
   pid_t pid_ = -1;
   int out_ = -1;
+  int in_ = -1;
 };
 
 // wendlar-cli of this build, or empty when it is not built.
