@@ -176,6 +176,15 @@ class JobRun {
       return 2;
     }
     std::cerr << "Controller ready." << std::endl;
+    // A controller that holds a latched fault (stop button, overtravel, checksum) takes the
+    // records but never runs them: the job would wait for ever on a machine that may move
+    // the moment the fault is cleared.
+    (void)loop_->WaitUntil([] { return false; }, 300);
+    if (sys.status.State() == MachineState::Alarm) {
+      std::cerr << "run: the controller is in alarm (stop button, overtravel, door, servo or checksum fault); "
+                   "clear the fault and reset the controller, then run again\n";
+      return 1;
+    }
 
     if (!Prepare(file)) return refused_ ? 1 : 2;
     return RunToEnd();
