@@ -29,6 +29,8 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/ProbeBox.h"
+#include "tools/TouchOff.h"
 
 namespace wendlar {
 
@@ -91,6 +93,10 @@ class System : private LinkConsole, private ConfigEvents {
   DebugFile debugFile{home};
   RunControl run;
   JobEngines engines;
+
+  // Probing: the 3D digitiser, the tool touch-off and the corner finder.
+  TProbeBox probe{manual.Context, ProbeLinks{polling, report, status.Run.ProbeRunning, home}};
+  TouchOff touchOff{manual.Context, manual.Motion};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
