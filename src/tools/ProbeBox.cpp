@@ -14,6 +14,9 @@ namespace {
 constexpr uint8_t kProbingBit = 0x08;
 // How long the controller may take to report busy after the touch record.
 constexpr int64_t kBusyAppearMs = 300;
+// Gap between two status requests while a touch runs: fresh enough to see the touch end
+// within a few milliseconds without flooding the line.
+constexpr int64_t kPollGapMs = 5;
 // Longest single touch: lift, cross one pitch, descend at the slowest probe speed.
 constexpr int64_t kTouchTimeoutMs = 120000;
 // Longest pause before the scan gives up waiting for the operator.
@@ -126,7 +129,7 @@ TouchResult TProbeBox::ProbeMoveAndWait(int64_t xSteps, int64_t ySteps, uint8_t 
       lastReplies_ = link.RepliesDecoded;
       lastReplyUs_ = loop.NowUs();
     }
-    loop.PumpMessages();
+    loop.WaitUntil([&] { return stopped(); }, kPollGapMs);
   };
   auto probing = [&] { return links_.polling.BufferFresh && (links_.report.StateByte & kProbingBit) != 0; };
   const int64_t start = loop.NowUs();
