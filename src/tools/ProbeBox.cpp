@@ -175,6 +175,7 @@ void TProbeBox::ShowProgress() {
             " left";
   }
   View.Progress.SetCaption(text);
+  View.Progress_bar.SetPosition(PointsTotal > 0 ? PointsDone * 100 / PointsTotal : 0);
   if (OnProgress) OnProgress();
 }
 

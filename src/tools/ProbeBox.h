@@ -26,6 +26,7 @@ struct TProbeBoxView : ViewModel {
   Control Close_probe{*this, "Close_probe"}, Dxf_save{*this, "Dxf_save"}, Q3Dsave{*this, "Q3Dsave"};
   Control Status{*this, "Status"};      // "Probing ....", "Paused!", "Done Probing", errors
   Control Progress{*this, "Progress"};  // points done of the total and the time left
+  Control Progress_bar{*this, "Progress_bar"};  // percent of the points done
   Control Row_count{*this, "Row_count"};  // points per row of the last conversion
 };
 

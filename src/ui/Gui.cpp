@@ -47,12 +47,14 @@ Gui::Gui(System& system) : sys_(system) {
   jumpbox_ = std::make_unique<JumpboxWindow>(sys_.jumpbox.View);
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
+  probe_ = std::make_unique<ProbeWindow>(sys_.probe.View);
   usb_->SetBeside(console_.get());
   WireConsole();
   WireKeys();
   WireUsb();
   WireCoordinates();
   WireSettings();
+  WireProbe();
 }
 
 Gui::~Gui() = default;

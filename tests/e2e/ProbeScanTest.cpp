@@ -16,20 +16,6 @@ namespace {
 
 constexpr uint8_t kProbeRecord = 61;
 
-// A tilted stock top with a bump in the middle of the scanned inch; the pad lies elsewhere.
-sim::SimOptions SurfaceOptions() {
-  sim::SimOptions o;
-  sim::SimWorld& w = o.world;
-  w.stockSlopeX = 0.02;
-  w.stockSlopeY = -0.01;
-  w.bumpX = 47000;
-  w.bumpY = 47000;
-  w.bumpRadius = 3000;
-  w.bumpHeight = 300;
-  w.padMinX = w.padMaxX = w.padMinY = w.padMaxY = 200000;
-  return o;
-}
-
 struct Point {
   int64_t x, y, z;
 };
@@ -43,7 +29,7 @@ std::vector<Point> ReadPoints(const TempDir& dir) {
 }
 
 struct ProbeScan : ::testing::Test {
-  explicit ProbeScan(sim::SimOptions options = SurfaceOptions()) : rig(std::move(options)) {}
+  explicit ProbeScan(sim::SimOptions options = ProbeSurfaceOptions()) : rig(std::move(options)) {}
   SimSystem rig;
   System& sys = *rig.sys;
   TProbeBox& probe = sys.probe;
@@ -259,7 +245,7 @@ TEST_F(ProbeScan, PitchArrowsKeepToTheirRange) {
 
 // Off the stock and with nothing below within reach, the probe never trips.
 sim::SimOptions NoSurface() {
-  sim::SimOptions o = SurfaceOptions();
+  sim::SimOptions o = ProbeSurfaceOptions();
   o.world.stockEdgeX = o.world.stockEdgeY = 300000;
   o.world.tableZ = 100000000;
   o.world.travelMax[sim::kZ] = 200000000;
