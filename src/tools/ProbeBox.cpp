@@ -345,7 +345,7 @@ void TProbeBox::Q3DsaveClick() {
     ctx_.prompts.Warning(r.error);
     return;
   }
-  View.Row_count.SetCaption(std::to_string(r.rowCount));
+  View.Row_count.SetCaption("Points per row: " + std::to_string(r.rowCount));
 }
 
 void TProbeBox::Dxf_saveClick() {
@@ -362,7 +362,7 @@ void TProbeBox::Dxf_saveClick() {
     ctx_.prompts.Warning(r.error);
     return;
   }
-  View.Row_count.SetCaption(std::to_string(r.rowCount));
+  View.Row_count.SetCaption("Points per row: " + std::to_string(r.rowCount));
 }
 
 }  // namespace wendlar

@@ -97,7 +97,7 @@ TEST_F(ProbeScan, AnInchSquareAtPitch005Measures441PointsOnTheSimulatedSurface) 
   rig.prompts.Paths.push_back((rig.dir.Path() / "scan.dxf").string());
   probe.Dxf_saveClick();
   probe.Q3DsaveClick();
-  EXPECT_EQ(v.Row_count.Caption(), "21");
+  EXPECT_EQ(v.Row_count.Caption(), "Points per row: 21");
   ASSERT_EQ(rig.prompts.Dialogs.size(), 1u);
   EXPECT_EQ(rig.prompts.Dialogs[0].Title, "Save DXF file");
   EXPECT_EQ(rig.prompts.Dialogs[0].Filter, "Drawing Exchange Format|*.DXF");

@@ -88,7 +88,7 @@ TEST(ProbeWindow, ScansFromTheWindowWithTheSimulatorAndTheTouchPadButtonAsksFirs
   EXPECT_TRUE(w.Form().Dxf_save->isEnabled());
   EXPECT_TRUE(w.Form().Q3Dsave->isEnabled());
   QTest::mouseClick(w.Form().Q3Dsave, Qt::LeftButton);
-  EXPECT_EQ(w.Form().Row_count->text(), "3");
+  EXPECT_EQ(w.Form().Row_count->text(), "Points per row: 3");
   EXPECT_TRUE(home.Exists(kQ3dDefaultName));
   SaveShot(&w, "probe-done.png");
   QTest::mouseClick(w.Form().Close_probe, Qt::LeftButton);
