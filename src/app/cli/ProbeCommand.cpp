@@ -12,12 +12,9 @@
 #include <string>
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
 #include "core/Numbers.h"
-#include "core/RealTimeEventLoop.h"
-#include "core/VirtualEventLoop.h"
-#include "link/serial/InProcessSerialPort.h"
-#include "link/serial/PosixSerialPorts.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 #include "tools/ProbeFiles.h"
@@ -98,22 +95,11 @@ class MachineSession {
     action.sa_handler = OnInterrupt;
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
-    if (options_.fast) {
-      loop_ = std::make_unique<VirtualEventLoop>(std::chrono::system_clock::now());
-    } else {
-      loop_ = std::make_unique<RealTimeEventLoop>();
-    }
-    int portIndex = kFirstDevicePort;
-    if (options_.simulator) {
-      sim_ = std::make_unique<sim::SimController>(*loop_);
-      auto port = std::make_unique<InProcessSerialPort>(*loop_);
-      port->Attach(portIndex, *sim_, "simulated controller");
-      ports_ = std::move(port);
-    } else {
-      auto port = std::make_unique<PosixSerialPorts>();
-      portIndex = port->AddDevicePath(options_.port);
-      ports_ = std::move(port);
-    }
+    MachinePorts machine;
+    machine.Open(options_.simulator, options_.fast, options_.port);
+    loop_ = std::move(machine.loop);
+    sim_ = std::move(machine.sim);
+    ports_ = std::move(machine.ports);
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;
@@ -129,7 +115,7 @@ class MachineSession {
     });
     std::cerr << "Connecting to " << (options_.simulator ? "the simulated controller" : options_.port) << "..."
               << std::endl;
-    if (sys.connection.ConnectController(portIndex) != kConnectOk) {
+    if (sys.connection.ConnectController(machine.portIndex) != kConnectOk) {
       std::cerr << name_ << ": no controller answered\n";
       return false;
     }
