@@ -118,6 +118,8 @@ TouchResult TProbeBox::ProbeMoveAndWait(int64_t xSteps, int64_t ySteps, uint8_t 
   StopMark mark(ctx_.flags);
   auto stopped = [&] { return mark.Stopped() || ctx_.flags.StopWaiting(); };
   if (!ctx_.sender.SendChecked(commands::ProbeMove(xSteps, ySteps, xySpeed, zSpeed), true)) return TouchResult::Stopped;
+  // Held back by a stop: there is no touch to wait for.
+  if (link.MotionStopped()) return TouchResult::Stopped;
   // The link timer is held during a scan, so this loop polls for itself. A reply counts
   // as a sign of life; none for the silence limit means the controller is gone.
   lastReplies_ = link.RepliesDecoded;
@@ -141,6 +143,9 @@ TouchResult TProbeBox::ProbeMoveAndWait(int64_t xSteps, int64_t ySteps, uint8_t 
     if (LinkLost()) return TouchResult::Lost;
     seenBusy = probing();
   }
+  // Polled every few milliseconds, a touch cannot pass unseen: the controller ignored it,
+  // and its old position is no surface point.
+  if (!seenBusy) return TouchResult::NotStarted;
   while (probing()) {
     pollOnce();
     if (stopped()) return TouchResult::Stopped;
@@ -199,6 +204,10 @@ bool TProbeBox::TouchAt(const Settings& s, double x, double y) {
     case TouchResult::Lost:
       ProbeFailed = true;
       Fail("Controller not answering: probing ended");
+      return false;
+    case TouchResult::NotStarted:
+      ProbeFailed = true;
+      Fail("Controller did not start the touch");
       return false;
     case TouchResult::TimedOut:
       // The probe never tripped; stop it before it drives further.

@@ -39,7 +39,7 @@ struct ProbeLinks {
 };
 
 // How one touch ended.
-enum class TouchResult { Touched, Stopped, Lost, TimedOut };
+enum class TouchResult { Touched, Stopped, Lost, TimedOut, NotStarted };
 
 class TProbeBox {
  public:

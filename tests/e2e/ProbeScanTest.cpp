@@ -207,6 +207,12 @@ TEST_F(ProbeScan, TheOperatorsStopEndsTheScanAtOnceAndNothingMovesAfterIt) {
   const auto points = ReadPoints(rig.dir);
   EXPECT_GE(points.size(), 31u);  // every point measured before the stop, and the marker
   EXPECT_EQ(points.back().z, kRowEndMark);
+
+  // The next scan is new work: it may move the machine again.
+  v.Xsize.SetCaption("0.05");
+  v.Ysize.SetCaption("0.05");
+  EXPECT_TRUE(probe.StartProbe()) << v.Status.Caption();
+  EXPECT_EQ(ReadPoints(rig.dir).size(), 6u);
 }
 
 TEST_F(ProbeScan, ASilentControllerEndsTheScanWithinTheSilenceLimit) {
