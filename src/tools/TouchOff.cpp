@@ -59,8 +59,8 @@ bool TouchOff::SetPosition(uint8_t axis, int64_t steps) {
   return true;
 }
 
-bool TouchOff::Raise(double aboveSurface, uint8_t speed) {
-  if (!motion_.MoveZ(ZSteps(ctx_.Config().Tpad_Size + aboveSurface), speed, false)) return Fail("Stopped");
+bool TouchOff::ZToPad(double abovePad, uint8_t speed) {
+  if (!motion_.MoveZ(ZSteps(ctx_.Config().Tpad_Size + abovePad), speed, false)) return Fail("Stopped");
   return true;
 }
 
@@ -79,7 +79,7 @@ bool TouchOff::ToolTouchOff() {
   bool ok = WaitProbe(true);
   // An interrupted touch leaves Z as it was: the tool is not known to sit on the pad.
   ok = ok && SetPosition(kAxisZ, ZSteps(m.Tpad_Size));
-  ok = ok && Raise(0.5, static_cast<uint8_t>(ctx_.tables.SpeedIndexOf(m.Z_1st_drop)));
+  ok = ok && ZToPad(0.5, static_cast<uint8_t>(ctx_.tables.SpeedIndexOf(m.Z_1st_drop)));
   mark_ = nullptr;
   return ok;
 }
@@ -129,7 +129,7 @@ bool TouchOff::FindCorner() {
   if (!WaitProbe(true)) return false;
   if (!SetPosition(kAxisZ, ZSteps(m.Tpad_Size)) || !SetPosition(kAxisX, 0) || !SetPosition(kAxisY, 0)) return false;
   Marker("1");
-  if (!Raise(0.2, raiseSpeed())) return false;
+  if (!ZToPad(0.2, raiseSpeed())) return false;
   Marker("2");
   if (!WaitProbe(false, "20")) return false;
   Marker("21");
@@ -137,20 +137,20 @@ bool TouchOff::FindCorner() {
   Marker("3");
   if (!WaitProbe(false)) return false;
   Marker("31");
-  if (!Raise(-0.2, raiseSpeed()) || !WaitProbe(false)) return false;
+  if (!ZToPad(-0.2, raiseSpeed()) || !WaitProbe(false)) return false;
   Marker("4");
   ctx_.sender.SendCommand5(kEdgeProbe, 0, seek, 2, 15, 15);
   if (!WaitProbe(true)) return false;
   if (!SetPosition(kAxisY, -Nearest((0.1 + r) * uf * m.Yscale))) return false;
-  if (!Raise(0.1, raiseSpeed()) || !WaitProbe(false)) return false;
+  if (!ZToPad(0.1, raiseSpeed()) || !WaitProbe(false)) return false;
   // Both from the Y scale, as the controller's own routine does.
   if (!motion_.RapidXY(-offStock, offStock)) return Fail("Stopped");
   if (!WaitProbe(false)) return false;
-  if (!Raise(-0.2, raiseSpeed()) || !WaitProbe(false)) return false;
+  if (!ZToPad(-0.2, raiseSpeed()) || !WaitProbe(false)) return false;
   ctx_.sender.SendCommand5(kEdgeProbe, 0, seek, 1, 15, 0);
   if (!WaitProbe(true)) return false;
   if (!SetPosition(kAxisX, -Nearest((0.1 + r) * uf * m.Xscale))) return false;
-  if (!Raise(0.4, raiseSpeed()) || !WaitProbe(false)) return false;
+  if (!ZToPad(0.4, raiseSpeed()) || !WaitProbe(false)) return false;
   if (!motion_.RapidXY(0, 0)) return Fail("Stopped");
   return WaitProbe(false);
 }

@@ -30,12 +30,12 @@ class TouchOff {
   const std::string& Failure() const { return failure_; }
 
  private:
-  enum class Wait { Done, Failed };
   // Busy then idle, bounded; `mustSeeBusy` for touches, which cannot finish unseen. The
   // marker (if any) goes to the code-line panel between the two halves.
   [[nodiscard]] bool WaitProbe(bool mustSeeBusy, const char* marker = nullptr);
   bool SetPosition(uint8_t axis, int64_t steps);
-  bool Raise(double aboveSurface, uint8_t speed);
+  // Z to `abovePad` units above the pad's top (below it when negative).
+  bool ZToPad(double abovePad, uint8_t speed);
   bool Fail(std::string text);
   void Marker(const char* text) { ctx_.console.CodeLines.Add(text); }
   int64_t ZSteps(double units) const;

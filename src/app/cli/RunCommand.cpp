@@ -17,10 +17,6 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
-#include "core/RealTimeEventLoop.h"
-#include "core/VirtualEventLoop.h"
-#include "link/serial/InProcessSerialPort.h"
-#include "link/serial/PosixSerialPorts.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 
