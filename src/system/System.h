@@ -31,6 +31,7 @@
 #include "system/SystemAdapters.h"
 #include "tools/ProbeBox.h"
 #include "tools/TouchOff.h"
+#include "tools/ScriptReader.h"
 
 namespace wendlar {
 
@@ -48,6 +49,9 @@ class System : private LinkConsole, private ConfigEvents {
   Prompts& prompts;
   HomeDir home;
   std::ostream& out;  // the program's standard-output lines
+  // Where settings files that fail to load are reported besides the console's message
+  // lines; standard error unless a test catches it.
+  std::ostream* errors;
 
   RunFlags flags;
   ConfigState config;
@@ -97,6 +101,8 @@ class System : private LinkConsole, private ConfigEvents {
   // Probing: the 3D digitiser, the tool touch-off and the corner finder.
   TProbeBox probe{manual.Context, ProbeLinks{polling, report, status.Run.ProbeRunning, home}};
   TouchOff touchOff{manual.Context, manual.Motion};
+  // The macro script window.
+  TScript_reader script{manual, home};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
@@ -114,6 +120,8 @@ class System : private LinkConsole, private ConfigEvents {
   // ConfigEvents
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void ReportLoadError(const std::string& text) override;
+  void ReportSaveError(const std::string& text) override;
   void RefreshDialog() override;
 };
 

@@ -12,6 +12,7 @@
 #include "ui/JumpboxWindow.h"
 #include "ui/MaterialsWindow.h"
 #include "ui/ProbeWindow.h"
+#include "ui/ScriptWindow.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
 
@@ -41,6 +42,7 @@ class Gui {
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
   ProbeWindow& Probe() { return *probe_; }
+  ScriptWindow& Script() { return *script_; }
 
  private:
   void WireConsole();
@@ -51,6 +53,8 @@ class Gui {
   void WireSettings();
   // The digitiser window, touch-off and corner finder entries (GuiProbe.cpp).
   void WireProbe();
+  // The macro script window and the console entry that opens it (GuiScript.cpp).
+  void WireScript();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -62,6 +66,7 @@ class Gui {
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
   std::unique_ptr<ProbeWindow> probe_;
+  std::unique_ptr<ScriptWindow> script_;
 };
 
 }  // namespace wendlar::ui

@@ -21,5 +21,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterRunCommand(commands);
   wendlar::cli::RegisterStatusCommand(commands);
   wendlar::cli::RegisterProbeCommands(commands);
+  wendlar::cli::RegisterScriptCommand(commands);
   return commands.Run(argc, argv);
 }
