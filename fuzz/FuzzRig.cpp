@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <unistd.h>
 
 #include "core/HomeDir.h"
+#include "job/JobCheck.h"
 
 namespace wendlar::fuzz {
 
@@ -40,6 +43,18 @@ std::filesystem::path WriteInput(const std::filesystem::path& dir, std::string_v
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   return path;
+}
+
+void CheckJobInput(const uint8_t* data, size_t size, std::string_view name) {
+  struct NullBuffer : std::streambuf {
+    int overflow(int c) override { return c; }
+  };
+  static const auto dir = FreshScratchDir();
+  const auto path = WriteInput(dir, name, data, size);
+  NullBuffer nothing;
+  std::ostream out(&nothing);
+  (void)CheckJobFile(path, {.Metric = false}, out);
+  (void)CheckJobFile(path, {.Metric = true}, out);
 }
 
 std::vector<std::string> InputLines(const uint8_t* data, size_t size) {

@@ -37,6 +37,9 @@ std::filesystem::path FreshScratchDir();
 std::filesystem::path WriteInput(const std::filesystem::path& dir, std::string_view name, const uint8_t* data,
                                  size_t size);
 
+// The input as job file `name` read as `check` reads it, on an inch and on a metric machine.
+void CheckJobInput(const uint8_t* data, size_t size, std::string_view name);
+
 // The input split at LF with CR dropped, as the line readers see it.
 std::vector<std::string> InputLines(const uint8_t* data, size_t size);
 
