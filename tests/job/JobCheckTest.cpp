@@ -143,7 +143,7 @@ TEST(Check, MissingFile) {
   EXPECT_EQ(Check(dir.Path() / "none.nc", false, ok),
             "Checking none.nc as a G-code program, inch configuration\n"
             "I/O error\n"
-            "The job cannot be read\n");
+            "The job cannot be read: " + (dir.Path() / "none.nc").string() + ": No such file or directory\n");
   EXPECT_FALSE(ok);
 }
 
