@@ -226,8 +226,10 @@ void JobEngines::RunGcodeJob() {
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   if (!keepGcodeState_) {
     StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
-    // The program runs in the work offset the console shows, as spooler jobs do.
+    // The program runs in the work offset the console shows, as spooler jobs do; a G54 to
+    // G59 in it shows its own on the console until the next job.
     SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
+    ctx_.console.ShowActiveOffset(ctx_.offsets.ActiveFixture, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
     Machine.SetLaserSegments(false);
   } else if (!ResumePending) {
     // After a tool change only the position is taken anew; the modal state carries on.
