@@ -47,6 +47,9 @@ constexpr int64_t kInitialiseWaitMs = 60000;
 constexpr int64_t kWaitSliceMs = 1000;
 // After Ctrl+C the program waits this long for the controller's end report, no longer.
 constexpr int64_t kInterruptGraceUs = 300000;
+// Trace entries the simulated controller keeps during a run (a few hundred kilobytes).
+constexpr size_t kSimTraceLimit = 2000;
+
 // How often the loop looks at the signal flag while nothing is sent.
 constexpr int kSignalWatchMs = 2;
 
@@ -129,7 +132,10 @@ class JobRun {
     }
     int portIndex = kFirstDevicePort;
     if (options_.simulator) {
-      sim_ = std::make_unique<sim::SimController>(*loop_);
+      // The trace is only for tests and diagnosis; a long job must not keep every line.
+      sim::SimOptions simOptions;
+      simOptions.traceLimit = kSimTraceLimit;
+      sim_ = std::make_unique<sim::SimController>(*loop_, simOptions);
       auto port = std::make_unique<InProcessSerialPort>(*loop_);
       port->Attach(portIndex, *sim_, "simulated controller");
       ports_ = std::move(port);
