@@ -30,7 +30,10 @@ void InProcessSerialPort::SetBusy(int port, bool busy) {
   if (it != table_.end()) it->second.busy = busy;
 }
 
-void InProcessSerialPort::Remove(int port) { table_.erase(port); }
+void InProcessSerialPort::Remove(int port) {
+  if (port == lastPort_) lastEntry_ = nullptr;
+  table_.erase(port);
+}
 
 bool InProcessSerialPort::IsOpen(int port) const {
   auto it = table_.find(port);
@@ -38,7 +41,13 @@ bool InProcessSerialPort::IsOpen(int port) const {
 }
 
 InProcessSerialPort::Entry* InProcessSerialPort::OpenEntry(int port) {
+  // A job reads every reply byte by byte from the same port: skip the table search.
+  if (port == lastPort_ && lastEntry_ != nullptr) return lastEntry_->open ? lastEntry_ : nullptr;
   auto it = table_.find(port);
+  if (it != table_.end()) {
+    lastPort_ = port;
+    lastEntry_ = &it->second;
+  }
   if (it == table_.end() || !it->second.open) return nullptr;
   return &it->second;
 }

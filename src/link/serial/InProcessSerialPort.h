@@ -77,7 +77,9 @@ class InProcessSerialPort : public SerialPort {
   void Deliver(Entry& entry);
 
   EventLoop& loop_;
-  std::map<int, Entry> table_;
+  std::map<int, Entry> table_;  // nodes stay put until erased
+  int lastPort_ = -1;
+  Entry* lastEntry_ = nullptr;
 };
 
 }  // namespace wendlar
