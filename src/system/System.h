@@ -29,6 +29,7 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/ScriptReader.h"
 
 namespace wendlar {
 
@@ -46,6 +47,9 @@ class System : private LinkConsole, private ConfigEvents {
   Prompts& prompts;
   HomeDir home;
   std::ostream& out;  // the program's standard-output lines
+  // Where settings files that fail to load are reported besides the console's message
+  // lines; standard error unless a test catches it.
+  std::ostream* errors;
 
   RunFlags flags;
   ConfigState config;
@@ -92,6 +96,9 @@ class System : private LinkConsole, private ConfigEvents {
   RunControl run;
   JobEngines engines;
 
+  // The macro script window.
+  TScript_reader script{manual, home};
+
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
   void Start();
@@ -108,6 +115,8 @@ class System : private LinkConsole, private ConfigEvents {
   // ConfigEvents
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void ReportLoadError(const std::string& text) override;
+  void ReportSaveError(const std::string& text) override;
   void RefreshDialog() override;
 };
 

@@ -11,6 +11,7 @@
 #include "ui/EnvironmentWindow.h"
 #include "ui/JumpboxWindow.h"
 #include "ui/MaterialsWindow.h"
+#include "ui/ScriptWindow.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
 
@@ -39,6 +40,7 @@ class Gui {
   EnvironmentWindow& Environment() { return *environment_; }
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
+  ScriptWindow& Script() { return *script_; }
 
  private:
   void WireConsole();
@@ -47,6 +49,8 @@ class Gui {
   void WireCoordinates();
   // The settings windows and the console entries that open them (GuiSettings.cpp).
   void WireSettings();
+  // The macro script window and the console entry that opens it (GuiScript.cpp).
+  void WireScript();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -57,6 +61,7 @@ class Gui {
   std::unique_ptr<EnvironmentWindow> environment_;
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
+  std::unique_ptr<ScriptWindow> script_;
 };
 
 }  // namespace wendlar::ui
