@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,46 +39,52 @@ fs::path BenchDir() {
   return dir;
 }
 
-// Short XYZ feeds in a zigzag with a feed change every 50 lines and a comment on every tenth.
-fs::path ShortMovesFile(const fs::path& dir, long lines) {
-  fs::path file = dir / ("short-" + std::to_string(lines) + ".nc");
+// A generated program is written once and kept for the next run.
+fs::path Generated(const fs::path& dir, const std::string& kind, long lines,
+                   const std::function<void(std::ostream&)>& write) {
+  fs::path file = dir / (kind + "-" + std::to_string(lines) + ".nc");
   if (fs::exists(file)) return file;
   std::ofstream out(file, std::ios::binary);
-  out << "%\n(generated short moves)\nG20 G90\nG0 Z0.1\nG1 F30\n";
-  char buf[128];
-  for (long i = 0; i < lines; ++i) {
-    const int n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y%.4f Z%.4f F%d%s\n", 0.001 * static_cast<double>(i % 2000),
-                                0.01 * static_cast<double>((i / 2000) % 500), -0.01 * static_cast<double>(i % 7),
-                                30 + static_cast<int>((i / 50) % 4), i % 10 == 0 ? " (short move)" : "");
-    out.write(buf, n);
-  }
+  write(out);
   return file;
+}
+
+// Short XYZ feeds in a zigzag with a feed change every 50 lines and a comment on every tenth.
+fs::path ShortMovesFile(const fs::path& dir, long lines) {
+  return Generated(dir, "short", lines, [&](std::ostream& out) {
+    out << "%\n(generated short moves)\nG20 G90\nG0 Z0.1\nG1 F30\n";
+    char buf[128];
+    for (long i = 0; i < lines; ++i) {
+      const int n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y%.4f Z%.4f F%d%s\n", 0.001 * static_cast<double>(i % 2000),
+                                  0.01 * static_cast<double>((i / 2000) % 500), -0.01 * static_cast<double>(i % 7),
+                                  30 + static_cast<int>((i / 50) % 4), i % 10 == 0 ? " (short move)" : "");
+      out.write(buf, n);
+    }
+  });
 }
 
 // Half circles and straight joins, with a peck-drilling cycle every 200 lines.
 fs::path ArcsAndCyclesFile(const fs::path& dir, long lines) {
-  fs::path file = dir / ("arcs-" + std::to_string(lines) + ".nc");
-  if (fs::exists(file)) return file;
-  std::ofstream out(file, std::ios::binary);
-  out << "G20 G90\nG0 X0 Y0 Z0.1\nG1 Z-0.05 F40\n";
-  char buf[128];
-  double x = 0;
-  for (long i = 0; i < lines; ++i) {
-    int n;
-    if (i % 200 == 199) {
-      n = std::snprintf(buf, sizeof buf, "G83 X%.4f Y0.5 Z-0.2 R0.1 Q0.05 F20\nG80\nG1 Z-0.05 F40\n", x);
-    } else if (i % 3 == 2) {
-      x += 0.05;
-      n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y0\n", x);
-    } else {
-      const double ex = x + 0.1;
-      n = std::snprintf(buf, sizeof buf, "%s X%.4f Y0 I0.05 J0\n", i % 2 ? "G2" : "G3", ex);
-      x = ex;
+  return Generated(dir, "arcs", lines, [&](std::ostream& out) {
+    out << "G20 G90\nG0 X0 Y0 Z0.1\nG1 Z-0.05 F40\n";
+    char buf[128];
+    double x = 0;
+    for (long i = 0; i < lines; ++i) {
+      int n;
+      if (i % 200 == 199) {
+        n = std::snprintf(buf, sizeof buf, "G83 X%.4f Y0.5 Z-0.2 R0.1 Q0.05 F20\nG80\nG1 Z-0.05 F40\n", x);
+      } else if (i % 3 == 2) {
+        x += 0.05;
+        n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y0\n", x);
+      } else {
+        const double ex = x + 0.1;
+        n = std::snprintf(buf, sizeof buf, "%s X%.4f Y0 I0.05 J0\n", i % 2 ? "G2" : "G3", ex);
+        x = ex;
+      }
+      if (x > 20) x = 0, out << "G0 Z0.1\nG0 X0 Y0\nG1 Z-0.05 F40\n";
+      out.write(buf, n);
     }
-    if (x > 20) x = 0, out << "G0 Z0.1\nG0 X0 Y0\nG1 Z-0.05 F40\n";
-    out.write(buf, n);
-  }
-  return file;
+  });
 }
 
 struct Child {
@@ -184,12 +191,10 @@ void FastRun(const std::string& cli, const fs::path& dir, const fs::path& file) 
 
 // Long collinear feeds the controller finishes quickly: the run is mostly streaming.
 fs::path StreamFile(const fs::path& dir, long lines) {
-  fs::path file = dir / ("stream-" + std::to_string(lines) + ".nc");
-  if (fs::exists(file)) return file;
-  std::ofstream out(file, std::ios::binary);
-  out << "G20 G90\nG0 X0 Y0 Z0\n";
-  for (long i = 1; i <= lines; ++i) out << "G1 X" << (0.002 * static_cast<double>(i)) << " F80\n";
-  return file;
+  return Generated(dir, "stream", lines, [&](std::ostream& out) {
+    out << "G20 G90\nG0 X0 Y0 Z0\n";
+    for (long i = 1; i <= lines; ++i) out << "G1 X" << (0.002 * static_cast<double>(i)) << " F80\n";
+  });
 }
 
 // The machine time --fast estimates for a job.
