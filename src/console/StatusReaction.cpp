@@ -198,6 +198,7 @@ void StatusReaction::ShowMachineState() {
     case MachineState::Running: label.SetBackColor(kGreen); break;
     case MachineState::Idle: label.SetBackColor(kSilver); break;
   }
+  label.SetFontColor(state == MachineState::Idle ? kBlack : kWhite);
 }
 
 bool StatusReaction::JobRunning() const {

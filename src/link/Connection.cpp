@@ -252,8 +252,13 @@ int Connection::ConnectController(int port) {
     std::string device = ports_.PortDescription(link_.PortNumber);
     const size_t paren = device.find(" (");
     if (paren != std::string::npos) device.resize(paren);
-    Message(link_.OpenError == kSioPortBusy ? "port busy: another program has " + device + " open"
-                                            : "Port opening error #" + std::to_string(link_.OpenError));
+    if (link_.OpenError == kSioPortBusy) {
+      Message("port busy: another program has " + device + " open");
+    } else if (link_.OpenError == kSioNoSuchPort) {
+      Message("no such port: " + (device.empty() ? "COM " + std::to_string(link_.PortNumber + 1) : device));
+    } else {
+      Message("cannot open " + device + ": Port opening error #" + std::to_string(link_.OpenError));
+    }
     v.Connect_USB.SetEnabled(true);
     v.Stop_usb.SetEnabled(true);
     LinkUp = false;

@@ -55,6 +55,9 @@ QLayout* TopRow(Ui::Spool& f) {
   f.Running->setMinimumWidth(140);
   f.Progress->setMinimumWidth(120);
   f.Micros->setMinimumWidth(80);
+  // The state in one word, large, where the eye lands first.
+  f.Machine_state->setMinimumSize(100, 24);
+  Add(row, f.Machine_state, 2);
   Add(row, f.Running, 3);
   Add(row, f.Progress, 5);
   Add(row, f.Micros, 2);
