@@ -15,11 +15,8 @@
 #include <string>
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
-#include "core/RealTimeEventLoop.h"
-#include "core/VirtualEventLoop.h"
-#include "link/serial/InProcessSerialPort.h"
-#include "link/serial/PosixSerialPorts.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 
@@ -47,9 +44,6 @@ constexpr int64_t kInitialiseWaitMs = 60000;
 constexpr int64_t kWaitSliceMs = 1000;
 // After Ctrl+C the program waits this long for the controller's end report, no longer.
 constexpr int64_t kInterruptGraceUs = 300000;
-// Trace entries the simulated controller keeps during a run (a few hundred kilobytes).
-constexpr size_t kSimTraceLimit = 2000;
-
 // How often the loop looks at the signal flag while nothing is sent.
 constexpr int kSignalWatchMs = 2;
 
@@ -124,26 +118,12 @@ class JobRun {
     action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
     sigaction(SIGINT, &action, nullptr);
 
-    if (options_.fast) {
-      // Simulated time, but fault-history lines carry the real date and time.
-      loop_ = std::make_unique<VirtualEventLoop>(std::chrono::system_clock::now());
-    } else {
-      loop_ = std::make_unique<RealTimeEventLoop>();
-    }
-    int portIndex = kFirstDevicePort;
-    if (options_.simulator) {
-      // The trace is only for tests and diagnosis; a long job must not keep every line.
-      sim::SimOptions simOptions;
-      simOptions.traceLimit = kSimTraceLimit;
-      sim_ = std::make_unique<sim::SimController>(*loop_, simOptions);
-      auto port = std::make_unique<InProcessSerialPort>(*loop_);
-      port->Attach(portIndex, *sim_, "simulated controller");
-      ports_ = std::move(port);
-    } else {
-      auto port = std::make_unique<PosixSerialPorts>();
-      portIndex = port->AddDevicePath(options_.port);
-      ports_ = std::move(port);
-    }
+    MachinePorts machine;
+    machine.Open(options_.simulator, options_.fast, options_.port);
+    loop_ = std::move(machine.loop);
+    sim_ = std::move(machine.sim);
+    ports_ = std::move(machine.ports);
+    const int portIndex = machine.portIndex;
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;
