@@ -30,6 +30,7 @@
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
 #include "tools/ScriptReader.h"
+#include "tools/ViewerModel.h"
 
 namespace wendlar {
 
@@ -98,6 +99,8 @@ class System : private LinkConsole, private ConfigEvents {
 
   // The macro script window.
   TScript_reader script{manual, home};
+  // The toolpath viewer behind the console's Preview button.
+  ViewerModel viewer;
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.

@@ -14,6 +14,7 @@
 #include "ui/ScriptWindow.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
+#include "ui/ViewerWindow.h"
 
 namespace wendlar::ui {
 
@@ -41,6 +42,7 @@ class Gui {
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
   ScriptWindow& Script() { return *script_; }
+  ViewerWindow& Viewer() { return *viewer_; }
 
  private:
   void WireConsole();
@@ -51,6 +53,8 @@ class Gui {
   void WireSettings();
   // The macro script window and the console entry that opens it (GuiScript.cpp).
   void WireScript();
+  // The toolpath viewer behind the console's Preview button (GuiViewer.cpp).
+  void WireViewer();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -62,6 +66,7 @@ class Gui {
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
   std::unique_ptr<ScriptWindow> script_;
+  std::unique_ptr<ViewerWindow> viewer_;
 };
 
 }  // namespace wendlar::ui
