@@ -160,5 +160,18 @@ TEST(ViewerWindow, SpoolerJobPlaysBackToTheEnd) {
   SaveShot(&w, "viewer-spool.png");
 }
 
+TEST(ViewerWindow, ARealProgramOpensWhole) {
+  const fs::path job = testing::CorpusDir() / "cam_flower_mold_inch.nc";
+  if (!fs::exists(job)) GTEST_SKIP() << "no corpus at " << job;
+  Desk d;
+  ViewerWindow& w = d.gui.Viewer();
+  d.Preview(job, false);
+  ASSERT_TRUE(w.isVisible());
+  EXPECT_GT(d.sys.viewer.Path.Points().size(), 1000u);
+  EXPECT_EQ(d.sys.viewer.ViewLine, d.sys.viewer.Path.TotalLines());
+  EXPECT_FALSE(w.findChild<QWidget*>("Load_bar")->isVisible());
+  SaveShot(&w, "viewer-corpus.png");
+}
+
 }  // namespace
 }  // namespace wendlar::ui
