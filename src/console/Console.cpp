@@ -209,8 +209,10 @@ void Console::ShowJogButtons(bool shown) {
   for (Control* c : {&View.X_Pos, &View.X_Neg, &View.Y_Pos, &View.Y_neg, &View.Z_Pos, &View.Z_Neg}) {
     c->SetVisible(shown);
   }
+  // The look-alikes are inert: grey, so nobody takes them for live jog buttons.
   for (Control* c : {&View.fakexn, &View.fakexp, &View.fakeyn, &View.fakeyp, &View.fakezp, &View.fakezn}) {
     c->SetVisible(!shown);
+    c->SetFontColor(kGray);
   }
   View.JogSpdbut.SetEnabled(shown);
 }

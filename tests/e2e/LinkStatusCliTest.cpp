@@ -33,6 +33,8 @@ TEST(LinkStatusCli, StatusOverAPseudoTerminalReportsTheServedController) {
   EXPECT_NE(out.find("Speed steps:      100\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Buffer size:      4096\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Position (steps): X 0  Y 0  Z 0  W 0\n"), std::string::npos) << out;
+  // The state in the console's words; the initialisation's own stop is not the operator's.
+  EXPECT_NE(out.find("State:            Idle (Local)\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Inputs:           ______L_\n"), std::string::npos) << out;
   // The 8-bit controller's table was read back word by word and kept.
   const std::string table = home.Read("d_table.txt");
