@@ -404,7 +404,9 @@ bool ViewerModel::Go_buttonClick(RunControl& run, JobEngines& engines, std::stri
               std::to_string(line);
       return false;
     }
-    engines.ResumeSpindle = View.Start_router.Checked();
+    // The box starts the spindle; it never keeps off a spindle the lines before switched on,
+    // which would feed a standing cutter into the work.
+    engines.ResumeSpindle = engines.ResumeSpindle || View.Start_router.Checked();
   }
   View.Restart_pan.SetVisible(false);
   return true;

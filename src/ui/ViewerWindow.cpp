@@ -263,11 +263,13 @@ bool ViewerWindow::OpenJob(const std::string& path, const ConfigState& config, c
   return ok;
 }
 
-void ViewerWindow::reject() {
+void ViewerWindow::reject() { hide(); }
+
+void ViewerWindow::hideEvent(QHideEvent* event) {
   timer1_.stop();
   model_.Playing = false;
   model_.View.Start_timer.SetCaption("Start");
-  hide();
+  QDialog::hideEvent(event);
 }
 
 }  // namespace wendlar::ui

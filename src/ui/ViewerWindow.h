@@ -53,6 +53,8 @@ class ViewerWindow : public QDialog {
 
  protected:
   void reject() override;
+  // However the window goes (Ok, Cancel, the title bar), playback stops with it.
+  void hideEvent(QHideEvent* event) override;
 
  private:
   ViewerModel& model_;

@@ -126,15 +126,28 @@ TEST_F(RunFromHere, SpoolerJobResumesAfterTheRecordDrawnLast) {
   EXPECT_EQ(rig.sim.Position()[kX], 16000);
 }
 
+TEST_F(RunFromHere, ASpindleTheLinesBeforeStartedRestartsWithoutTheBox) {
+  OpenAndDrawTo("G20 G90\nM3 S10000\nG0 Z0.5\nG0 X1 Y2\nG1 Z-0.1 F30\nG1 X2 F60\nG0 Z0.5\nM5\n", 5);
+  EXPECT_FALSE(viewer.View.Start_router.Checked());
+  std::string error;
+  ASSERT_TRUE(viewer.Go_buttonClick(sys.run, sys.engines, error)) << error;
+  EXPECT_TRUE(sys.engines.ResumeSpindle);
+}
+
 TEST_F(RunFromHere, NothingAfterTheLastLineAndCancelLeavesNoResume) {
   OpenAndDrawTo("G20 G90\nG0 X1\n", 2);
   std::string error;
   EXPECT_FALSE(viewer.Go_buttonClick(sys.run, sys.engines, error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(sys.engines.ResumePending);
-  viewer.RewindClick();
+  viewer.Horiz_barChange(0);
+  EXPECT_EQ(viewer.ViewLine, 0);
+  ASSERT_TRUE(viewer.Go_buttonClick(sys.run, sys.engines, error));
+  EXPECT_FALSE(sys.engines.ResumePending);  // from the top: the whole job, no resume move
+  viewer.Step_itClick();
   ASSERT_TRUE(viewer.Go_buttonClick(sys.run, sys.engines, error));
   EXPECT_TRUE(sys.engines.ResumePending);
+  EXPECT_FALSE(sys.engines.ResumeSpindle);  // no box, no spindle before
   viewer.Cancel_jumpClick(sys.run, sys.engines);
   EXPECT_FALSE(sys.engines.ResumePending);
   EXPECT_TRUE(s.GcodeReady);
