@@ -45,6 +45,7 @@ bool ViewerPath::KeepReading(int line) {
 bool ViewerPath::Load(const std::filesystem::path& path, const ConfigState& config, const PreflightStart& start,
                       std::function<bool(int line)> progress) {
   points_.clear();
+  colours_.clear();
   totalLines_ = 0;
   abandoned_ = false;
   spool_ = IsSpoolJobFile(path);
@@ -65,6 +66,7 @@ bool ViewerPath::Load(const std::filesystem::path& path, const ConfigState& conf
     return false;
   }
   points_.shrink_to_fit();
+  if (spool_) ReadColours(path);
   totalLines_ = static_cast<int>(std::min<int64_t>(result.Lines, INT32_MAX));
   // The start point belongs to the machine, not to the job: the box is the job's own.
   const size_t first = points_.size() > 1 ? 1 : 0;
@@ -80,6 +82,22 @@ bool ViewerPath::Load(const std::filesystem::path& path, const ConfigState& conf
     }
   }
   return true;
+}
+
+void ViewerPath::ReadColours(const std::filesystem::path& path) {
+  SpoolReader reader;
+  if (!reader.Open(path)) return;
+  SpoolRecord r;
+  for (int i = 0; i < 2 && reader.Read(r); ++i) {
+  }
+  static constexpr Color kToolPens[] = {kBlue, kLime, kRed, kNavy};
+  for (int record = 1; reader.Read(r); ++record) {
+    if (r.Kind == kSpoolChangeTool) {
+      colours_.push_back({record, r.A >= 1 && r.A <= 4 ? kToolPens[r.A - 1] : kBlue});
+    } else if (r.Kind == kSpoolLayerStart) {
+      colours_.push_back({record, kRed});
+    }
+  }
 }
 
 int32_t ViewerPath::Extent(int axis) const {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Colors.h"
 #include "core/ViewModel.h"
 #include "job/GcodeFile.h"
 #include "job/Preflight.h"
@@ -29,6 +30,13 @@ struct ViewerPoint {
   bool Rapid() const { return (LineRapid & 1u) != 0; }
 };
 
+// From this line (record) on the path is drawn in this colour: a spooler job's tool changes
+// (tool 1 blue, 2 lime, 3 red, 4 navy) and layer starts (red).
+struct ViewerColour {
+  int Line = 0;
+  Color Pen = kBlue;
+};
+
 // The path of a job, read through the pre-flight (the reader, chords and spooler steps of a run).
 class ViewerPath : public PathRecorder {
  public:
@@ -39,6 +47,7 @@ class ViewerPath : public PathRecorder {
                           std::function<bool(int line)> progress = {});
 
   const std::vector<ViewerPoint>& Points() const { return points_; }
+  const std::vector<ViewerColour>& Colours() const { return colours_; }
   bool Spool() const { return spool_; }
   int TotalLines() const { return totalLines_; }
   // Bounding box of every point; a flat job's Z extent is 1.
@@ -53,7 +62,9 @@ class ViewerPath : public PathRecorder {
 
  private:
   int32_t ToViewer(int32_t steps, double scale) const;
+  void ReadColours(const std::filesystem::path& path);
   std::vector<ViewerPoint> points_;
+  std::vector<ViewerColour> colours_;
   std::function<bool(int)> progress_;
   double scaleX_ = 1, scaleY_ = 1, scaleZ_ = 1, unitsFactor_ = 1000;
   bool spool_ = false;

@@ -65,6 +65,8 @@ size_t ViewerCanvas::Draw(QPainter& painter) const {
   if (n == 0) return 0;
   QPen feed(ToQColor(kBlue), 0, Qt::SolidLine);
   QPen rapid(ToQColor(kBlue), 0, Qt::DotLine);
+  const std::vector<ViewerColour>& colours = model_.Path.Colours();
+  size_t nextColour = 0;
   // Runs of one style go out as one polyline; a point less than a pixel from the last one
   // kept adds nothing visible and is skipped, so the cost follows the pixels.
   std::vector<QPointF> run;
@@ -90,6 +92,14 @@ size_t ViewerCanvas::Draw(QPainter& painter) const {
     const ViewerPoint& p = pts[i];
     double x, y;
     cam.ProjectExact(p.X, p.Y, p.Z, x, y);
+    if (nextColour < colours.size() && colours[nextColour].Line <= p.Line()) {
+      flush();
+      while (nextColour < colours.size() && colours[nextColour].Line <= p.Line()) {
+        feed.setColor(ToQColor(colours[nextColour].Pen));
+        rapid.setColor(ToQColor(colours[nextColour].Pen));
+        ++nextColour;
+      }
+    }
     if (p.Rapid() != runRapid) {
       flush();
       runRapid = p.Rapid();

@@ -246,7 +246,7 @@ TEST_F(Viewer, SpoolerJobsShowTheirRecordLabelsToolAndLayer) {
   ASSERT_TRUE(WriteSpoolFile(dir.Path() / "job.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
                                                       {kSpoolZLimits, -200, 100},
                                                       {kSpoolLayerStart, 2},
-                                                      {kSpoolChangeTool, 3},
+                                                      {kSpoolChangeTool, 2},
                                                       {kSpoolRapidXY, 1000, 2000},
                                                       {kSpoolLowerZ},
                                                       {kSpoolLinear, 3000, 2000, 200},
@@ -257,10 +257,15 @@ TEST_F(Viewer, SpoolerJobsShowTheirRecordLabelsToolAndLayer) {
   EXPECT_EQ(m.View.Tot_lines.Caption(), "Total Lines 6");
   EXPECT_EQ(m.Path.ExtentMin[0], 1000);
   EXPECT_EQ(m.Path.ExtentMax[0], 3000);
-  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 3");
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 2");
+  ASSERT_EQ(m.Path.Colours().size(), 2u);
+  EXPECT_EQ(m.Path.Colours()[0].Line, 1);
+  EXPECT_EQ(m.Path.Colours()[0].Pen, kRed);  // the layer start
+  EXPECT_EQ(m.Path.Colours()[1].Line, 2);
+  EXPECT_EQ(m.Path.Colours()[1].Pen, kLime);
   EXPECT_EQ(m.View.Cur_lay_lab.Caption(), "Current Layer 2");
   EXPECT_EQ(List(), std::vector<std::string>(
-                        {"Change Tool 3", "Rapid XY", "Lower Z to work", "Linear XYZ", "Z Raise"}));
+                        {"Change Tool 2", "Rapid XY", "Lower Z to work", "Linear XYZ", "Z Raise"}));
   m.Horiz_barChange(500);  // record 3
   EXPECT_EQ(m.View.Xpos_lab.Caption(), "X pos  1.000");
   EXPECT_EQ(m.View.Ypos_Lab.Caption(), "Y pos  2.000");
