@@ -29,6 +29,8 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/ProbeBox.h"
+#include "tools/TouchOff.h"
 #include "tools/ScriptReader.h"
 #include "tools/ViewerModel.h"
 
@@ -97,6 +99,9 @@ class System : private LinkConsole, private ConfigEvents {
   RunControl run;
   JobEngines engines;
 
+  // Probing: the 3D digitiser, the tool touch-off and the corner finder.
+  TProbeBox probe{manual.Context, ProbeLinks{polling, report, status.Run.ProbeRunning, home}};
+  TouchOff touchOff{manual.Context, manual.Motion};
   // The macro script window.
   TScript_reader script{manual, home};
   // The toolpath viewer behind the console's Preview button.

@@ -34,6 +34,10 @@ class WrongHandshakeDevice : public SerialDevice {
   char mark_;
 };
 
+// A tilted stock top with a bump in the middle of the inch in front of the power-up
+// position, and the touch pad moved out of the way: what the digitiser tests scan.
+sim::SimOptions ProbeSurfaceOptions();
+
 class SimSystem {
  public:
   // The controller sits on port index 2 (the operator's COM3).
