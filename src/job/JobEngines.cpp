@@ -91,7 +91,7 @@ void JobEngines::CloseSpoolFile() {
   ResumePending = false;
 }
 
-bool JobEngines::PreflightJob() {
+PreflightStart JobEngines::JobStart() const {
   const ConsoleState& cs = ctx_.console.State;
   PreflightStart start;
   start.MachineX = cs.MachineX;
@@ -103,6 +103,12 @@ bool JobEngines::PreflightJob() {
   start.OffsetX = ctx_.offsets.ActiveOffsetX;
   start.OffsetY = ctx_.offsets.ActiveOffsetY;
   start.Offsets = &ctx_.offsets;
+  return start;
+}
+
+bool JobEngines::PreflightJob() {
+  const ConsoleState& cs = ctx_.console.State;
+  const PreflightStart start = JobStart();
   LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
   if (LastPreflight.Ok()) {
     // What the job will do, shown with it before it starts.

@@ -32,6 +32,7 @@
 #include "tools/ProbeBox.h"
 #include "tools/TouchOff.h"
 #include "tools/ScriptReader.h"
+#include "tools/ViewerModel.h"
 
 namespace wendlar {
 
@@ -103,6 +104,8 @@ class System : private LinkConsole, private ConfigEvents {
   TouchOff touchOff{manual.Context, manual.Motion};
   // The macro script window.
   TScript_reader script{manual, home};
+  // The toolpath viewer behind the console's Preview button.
+  ViewerModel viewer;
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.

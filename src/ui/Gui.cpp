@@ -67,6 +67,8 @@ Gui::Gui(System& system) : sys_(system) {
   probe_ = std::make_unique<ProbeWindow>(sys_.probe.View);
   usb_->SetBeside(console_.get());
   script_ = std::make_unique<ScriptWindow>(sys_.script.View, console_.get());
+  viewer_ = std::make_unique<ViewerWindow>(sys_.viewer, console_.get());
+  WireViewer();  // before the console, whose Preview button needs the viewer's hook
   WireConsole();
   WireKeys();
   WireUsb();
@@ -149,7 +151,7 @@ void Gui::WireConsole() {
   b.On("Pausebut", K::kMouseUp, [&run](const ControlEvent&) { run.PausebutMouseUp(); });
   b.On("Estopbut", K::kMouseDown, [&run](const ControlEvent&) { run.EmergencyStop(); });
   b.OnClick("Continue", [&run] { run.ContinueJob(); });
-  // Preview opens the toolpath viewer; until a viewer is hooked in it stays inert (disabled)
+  // Preview opens the toolpath viewer; without a viewer hooked in it stays inert (disabled)
   // rather than a click that does nothing.
   if (run.Hooks.ShowPreview) {
     b.On("Preview", K::kMouseDown, [&run](const ControlEvent&) { run.PreviewMouseDown(); });

@@ -15,6 +15,7 @@
 #include "ui/ScriptWindow.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
+#include "ui/ViewerWindow.h"
 
 namespace wendlar::ui {
 
@@ -43,6 +44,7 @@ class Gui {
   MaterialsWindow& Materials() { return *materials_; }
   ProbeWindow& Probe() { return *probe_; }
   ScriptWindow& Script() { return *script_; }
+  ViewerWindow& Viewer() { return *viewer_; }
 
  private:
   void WireConsole();
@@ -55,6 +57,8 @@ class Gui {
   void WireProbe();
   // The macro script window and the console entry that opens it (GuiScript.cpp).
   void WireScript();
+  // The toolpath viewer behind the console's Preview button (GuiViewer.cpp).
+  void WireViewer();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -67,6 +71,7 @@ class Gui {
   std::unique_ptr<MaterialsWindow> materials_;
   std::unique_ptr<ProbeWindow> probe_;
   std::unique_ptr<ScriptWindow> script_;
+  std::unique_ptr<ViewerWindow> viewer_;
 };
 
 }  // namespace wendlar::ui
