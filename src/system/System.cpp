@@ -64,11 +64,13 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
   WireJobs();
+  WireService();
 }
 
 System::~System() {
   flags.Closing = true;
   link.SetConsole(nullptr);
+  link.SetPacketRecorder(nullptr);
 }
 
 void System::Start() {

@@ -29,6 +29,8 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/DiagnosticsWindow.h"
+#include "tools/ToolChangerMenu.h"
 
 namespace wendlar {
 
@@ -92,6 +94,10 @@ class System : private LinkConsole, private ConfigEvents {
   RunControl run;
   JobEngines engines;
 
+  // The service windows: tool changer and diagnostics.
+  TTC_menu toolChanger{sender, polling, console.State, flags};
+  TTest diagnostics{sender, polling, report, console, flags, home};
+
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
   void Start();
@@ -102,6 +108,8 @@ class System : private LinkConsole, private ConfigEvents {
  private:
   // Connects run control, the engines and the debug log to the rest (SystemJobs.cpp).
   void WireJobs();
+  // Connects the tool changer and diagnostics windows (SystemService.cpp).
+  void WireService();
   // LinkConsole
   void ControllerOffline() override;
   void SetBufferGaugeColor(Color color) override;
