@@ -323,7 +323,10 @@ RamCheck TTest::ReadRam(bool save) {
   } else {
     View.vars.AddItem(std::to_string(kRamTestBlocks) + " blocks good");
   }
-  if (save && !home_.WriteLinesAtomic(kRamTestFile, file)) View.vars.AddItem("Error writing Ramtest.txt");
+  // A read cut short would replace an earlier complete file with part of one.
+  if (save && check.End == TestEnd::Done && !home_.WriteLinesAtomic(kRamTestFile, file)) {
+    View.vars.AddItem("Error writing Ramtest.txt");
+  }
   return check;
 }
 
