@@ -7,6 +7,9 @@ namespace wendlar {
 void System::WireService() {
   status.Hooks.ShowMemory = [this] { toolChanger.ShowMemoryReply(link.MemoryReply); };
   link.SetPacketRecorder(&diagnostics);
+  diag.Message = [this](const std::string& text) { console.ShowMessage(text); };
+  // The console is created with this entry off; with the window built behind it, it is live.
+  console.View.Toolchangemode1.SetEnabled(true);
 
   TestHooks& h = diagnostics.Hooks;
   h.SetAux1 = [this](bool on) { manual.Out.SetAux1(on); };

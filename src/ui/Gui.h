@@ -11,6 +11,7 @@
 #include "ui/EnvironmentWindow.h"
 #include "ui/JumpboxWindow.h"
 #include "ui/MaterialsWindow.h"
+#include "ui/ServiceWindows.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
 
@@ -39,6 +40,8 @@ class Gui {
   EnvironmentWindow& Environment() { return *environment_; }
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
+  DiagnosticsWindow& Diagnostics() { return *diagnostics_; }
+  ToolChangerWindow& ToolChanger() { return *toolChanger_; }
 
  private:
   void WireConsole();
@@ -47,6 +50,9 @@ class Gui {
   void WireCoordinates();
   // The settings windows and the console entries that open them (GuiSettings.cpp).
   void WireSettings();
+  // The tool changer and diagnostics windows, the console entries that open them and the
+  // Diag menu's timer entries (GuiService.cpp).
+  void WireService();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -57,6 +63,8 @@ class Gui {
   std::unique_ptr<EnvironmentWindow> environment_;
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
+  std::unique_ptr<DiagnosticsWindow> diagnostics_;
+  std::unique_ptr<ToolChangerWindow> toolChanger_;
 };
 
 }  // namespace wendlar::ui
