@@ -58,5 +58,29 @@ TEST(DiagMenu, AccelParamsCarryTheRapidValueAndLoadTableIsRefusedDuringALongOper
   EXPECT_TRUE(sys.diag.LoadTableClick());
 }
 
+TEST(DiagMenu, TheTimerEntriesHoldAndResumePollingButNotBesideAJobNorWithoutAController) {
+  SimSystem s;
+  System& sys = *s.sys;
+  EXPECT_FALSE(sys.diag.EnableTimerClick());  // nothing connected: the timer stays off
+  EXPECT_FALSE(sys.link.UsbTimer().Enabled());
+  ASSERT_TRUE(s.ConnectAndInitialise());
+
+  ASSERT_TRUE(sys.diag.StopTimerClick());
+  s.RunMs(100);
+  const size_t from = s.sim.TraceLines().size();
+  s.RunMs(500);
+  EXPECT_TRUE(s.HostLines(from).empty()) << s.HostLines(from).front();
+  ASSERT_TRUE(sys.diag.EnableTimerClick());
+  s.RunMs(500);
+  EXPECT_FALSE(s.HostLines(from).empty());
+
+  {
+    OperationGuard job(sys.console.State, LongOperation::Job);
+    EXPECT_FALSE(sys.diag.StopTimerClick());
+    EXPECT_TRUE(sys.link.UsbTimer().Enabled());
+    EXPECT_EQ(sys.console.View.Com_list.Items().back(), "Busy: the link timer keeps running");
+  }
+}
+
 }  // namespace
 }  // namespace wendlar::testing
