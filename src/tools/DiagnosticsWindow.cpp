@@ -25,17 +25,6 @@ constexpr const char* kStateNames[11] = {"Three      ", "Config     ", "Spinstat
                                          "v2_573b    ", "dirxyz     ", "acc_t      "};
 constexpr const char* kCounterNames[4] = {"prog_cntr_4 ", "prog_cntr_l ", "prog_cntr_m ", "prog_cntr_h "};
 
-// Polling held for a scope and enabled again however the scope ends.
-class PollingHeld {
- public:
-  explicit PollingHeld(Polling& polling) : polling_(polling) { polling_.PollingEnabled = false; }
-  ~PollingHeld() { polling_.PollingEnabled = true; }
-  PollingHeld(const PollingHeld&) = delete;
-  PollingHeld& operator=(const PollingHeld&) = delete;
-
- private:
-  Polling& polling_;
-};
 
 std::optional<uint16_t> ParseWord(const std::string& text) {
   size_t b = text.find_first_not_of(' ');

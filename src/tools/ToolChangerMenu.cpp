@@ -14,17 +14,6 @@ constexpr uint8_t kModeToolChange = 2;
 constexpr uint8_t kModeMemory = 0;
 constexpr int kReadRequestMemory = 5;
 
-// Polling held for a scope and enabled again however the scope ends.
-class PollingHeld {
- public:
-  explicit PollingHeld(Polling& polling) : polling_(polling) { polling_.PollingEnabled = false; }
-  ~PollingHeld() { polling_.PollingEnabled = true; }
-  PollingHeld(const PollingHeld&) = delete;
-  PollingHeld& operator=(const PollingHeld&) = delete;
-
- private:
-  Polling& polling_;
-};
 }  // namespace
 
 TTC_menu::TTC_menu(CommandSender& sender, Polling& polling, ConsoleState& state, RunFlags& flags)

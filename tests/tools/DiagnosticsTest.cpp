@@ -6,15 +6,6 @@
 namespace wendlar::testing {
 namespace {
 
-using Packet = std::array<uint8_t, 11>;
-
-Packet P(std::initializer_list<uint8_t> bytes) {
-  Packet p{};
-  size_t i = 0;
-  for (uint8_t b : bytes) p[i++] = b;
-  return p;
-}
-
 struct DiagRig {
   explicit DiagRig(sim::SimOptions options = {}) : s(std::move(options)) {
     ok = s.ConnectAndInitialise();

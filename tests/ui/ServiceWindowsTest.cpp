@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 
 #include "link/serial/InProcessSerialPort.h"
@@ -25,18 +23,10 @@
 #include "ui_Spool.h"
 #include "ui_TC_menu.h"
 #include "ui_Test.h"
+#include "Shots.h"
 
 namespace wendlar::ui {
 namespace {
-
-void SaveShot(QWidget* window, const std::string& name) {
-  const char* dir = std::getenv("WENDLAR_SHOTS_DIR");
-  const QPixmap shot = window->grab();
-  EXPECT_FALSE(shot.isNull()) << name;
-  if (dir != nullptr) {
-    EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / name).string())));
-  }
-}
 
 QStringList Items(QListWidget* list) {
   QStringList items;
