@@ -66,6 +66,12 @@ void TTC_menu::set_memClick() {
 }
 
 void TTC_menu::Read_tcClick() {
+  // A job's buffer waits end when polling stops: the read waits for the job.
+  OperationGuard guard(state_, LongOperation::ServiceTest);
+  if (!guard.Acquired() || state_.JobActive) {
+    View.TC_message.SetCaption(kToolChangerBusyText);
+    return;
+  }
   PollingHeld held(polling_);
   polling_.ReadRequest = kReadRequestMemory;
   (void)sender_.WaitPolls(kPollsPerStep);

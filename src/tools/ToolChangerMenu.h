@@ -78,7 +78,7 @@ class TTC_menu {
   void TC_disableClick();  // ReadRequest 5, 83 [0]
   void Set_tcClick();      // 85 [2] queued, ReadRequest 5
   void set_memClick();     // 85 [0] queued, ReadRequest 5
-  void Read_tcClick();     // ReadRequest 5 over 4 polls with the rotation held
+  void Read_tcClick();     // ReadRequest 5 over 4 polls with the rotation held; not beside a job
   // Blanks TC_message and waits for the spindle to stop.
   SpindleWait Button1Click();
 

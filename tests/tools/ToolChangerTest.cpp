@@ -161,6 +161,10 @@ TEST(ToolChanger, TheWaitIsRefusedBesideAJob) {
   const size_t from = rig.s.sim.TraceRecords().size();
   rig.tc().Init_SPIClick();  // record 80 would end the job
   EXPECT_TRUE(rig.s.Records(from).empty());
+  rig.tc().Read_tcClick();  // held polling would end the job's buffer waits
+  EXPECT_TRUE(rig.sys().polling.PollingEnabled);
+  EXPECT_EQ(rig.sys().polling.ReadRequest, 0);
+  EXPECT_EQ(rig.tc().View.TC_message.Caption(), kToolChangerBusyText);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsAndChecks) {
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
   // Entries whose windows come later are visibly disabled, never dead clicks.
-  for (const char* later : {"N3DProbeMenu1", "ToolTouchpad1", "RunScriptfile1", "Diagnostics1"}) {
+  for (const char* later : {"N3DProbeMenu1", "ToolTouchpad1", "RunScriptfile1"}) {
     EXPECT_FALSE(qobject_cast<QAction*>(w.Binding().Target(later))->isEnabled()) << later;
   }
   EXPECT_TRUE(w.Form().MovetoXYposition1->isEnabled());
