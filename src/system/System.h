@@ -95,7 +95,7 @@ class System : private LinkConsole, private ConfigEvents {
   JobEngines engines;
 
   // The service windows: tool changer and diagnostics.
-  TTC_menu toolChanger{sender, polling, console.State, flags};
+  TTC_menu toolChanger{sender, polling, report, console.State, flags};
   TTest diagnostics{sender, polling, report, console, flags, home};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock

@@ -16,8 +16,9 @@ constexpr int kReadRequestMemory = 5;
 
 }  // namespace
 
-TTC_menu::TTC_menu(CommandSender& sender, Polling& polling, ConsoleState& state, RunFlags& flags)
-    : sender_(sender), polling_(polling), state_(state), flags_(flags) {
+TTC_menu::TTC_menu(CommandSender& sender, Polling& polling, const ControllerReport& report, ConsoleState& state,
+                   RunFlags& flags)
+    : sender_(sender), polling_(polling), report_(report), state_(state), flags_(flags) {
   View.Form.SetCaption("Tool Changer menu");
   View.Form.SetBounds(50, 50, 0, 0);
   View.Form.SetVisible(false);
@@ -105,6 +106,12 @@ void TTC_menu::RequestMemoryOnce() {
 }
 
 SpindleWait TTC_menu::WaitSpindleStop() {
+  // The answer comes only through the rotation's memory request, which older firmware lacks:
+  // the wait could never end but by its limit.
+  if (report_.FirmwareVersion < kFirmwareWide) {
+    View.TC_message.SetCaption(kSpindleWaitFirmwareText);
+    return SpindleWait::Refused;
+  }
   View.TC_message.SetCaption(kWaitingForSpindleText);
   EventLoop& loop = sender_.LinkRef().Loop();
   const StopMark mark(flags_);

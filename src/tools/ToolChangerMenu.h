@@ -45,13 +45,15 @@ inline constexpr const char* kSpindleWaitStoppedText = "Wait ended: machine stop
 inline constexpr const char* kSpindleWaitLinkText = "Wait ended: controller not answering";
 inline constexpr const char* kSpindleWaitTimeText = "Wait ended: spindle still turning";
 inline constexpr const char* kToolChangerBusyText = "Busy: another operation holds the console";
+inline constexpr const char* kSpindleWaitFirmwareText = "Spindle wait needs firmware 100 or later";
 
 // The longest the wait for the spindle lasts: a large spindle coasts for well under this.
 inline constexpr int64_t kSpindleStopLimitMs = 60000;
 
 class TTC_menu {
  public:
-  TTC_menu(CommandSender& sender, Polling& polling, ConsoleState& state, RunFlags& flags);
+  TTC_menu(CommandSender& sender, Polling& polling, const ControllerReport& report, ConsoleState& state,
+           RunFlags& flags);
 
   TTC_menuView View;
 
@@ -87,7 +89,8 @@ class TTC_menu {
 
   // Asks the changer whether the spindle has stopped until it says so. Ends on a stop, on a
   // controller that no longer answers and after kSpindleStopLimitMs; polling is enabled
-  // again whatever ends it. The caller holds the console.
+  // again whatever ends it. Refused on firmware below 100, whose polling never asks for the
+  // memory report. The caller holds the console.
   SpindleWait WaitSpindleStop();
 
  private:
@@ -98,6 +101,7 @@ class TTC_menu {
 
   CommandSender& sender_;
   Polling& polling_;
+  const ControllerReport& report_;
   ConsoleState& state_;
   RunFlags& flags_;
   uint64_t memoryReports_ = 0;  // "5." replies shown so far

@@ -151,6 +151,17 @@ TEST(ToolChanger, WaitSpindleStopEndsOnAStopALostControllerAndItsTimeLimit) {
   }
 }
 
+TEST(ToolChanger, OlderFirmwareCannotAnswerTheWait) {
+  sim::SimOptions options;
+  options.firmware = 99;
+  SimSystem s(options);
+  ASSERT_TRUE(s.ConnectAndInitialise());
+  const int64_t startUs = s.loop.NowUs();
+  EXPECT_EQ(s.sys->toolChanger.Button1Click(), SpindleWait::Refused);
+  EXPECT_LT(s.loop.NowUs() - startUs, 100000);
+  EXPECT_EQ(s.sys->toolChanger.View.TC_message.Caption(), "Spindle wait needs firmware 100 or later");
+}
+
 TEST(ToolChanger, TheWaitIsRefusedBesideAJob) {
   ChangerRig rig;
   ASSERT_TRUE(rig.ok);
