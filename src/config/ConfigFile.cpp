@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <type_traits>
 #include <filesystem>
 #include <variant>
 
@@ -100,18 +103,55 @@ LineRead ReadField(ConfigState& state, const FieldSpec& field, int lineNo, const
   return LineRead::Ok;
 }
 
-// Lines 2 to 74 of an opened file; false when anything was unreadable or refused.
-bool ReadFields(ConfigState& state, const std::vector<std::string>& lines) {
-  bool clean = true;
-  if (lines.empty() || !ReadLeadingInt(lines[0])) return false;
+// The first problem of a file: its line and what was wrong there.
+struct ReadProblem {
+  int LineNo = 0;
+  std::string What;
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Lines 2 to 74 of an opened file; the first line that was unreadable or refused, if any.
+std::optional<ReadProblem> ReadFields(ConfigState& state, const std::vector<std::string>& lines) {
+  std::optional<ReadProblem> problem;
+  if (lines.empty()) return ReadProblem{1, "the file is empty"};
+  if (!ReadLeadingInt(lines[0])) return ReadProblem{1, Quoted(lines[0]) + " is not a number"};
   for (int lineNo = kFirstFieldLine; lineNo <= kLastFieldLine; ++lineNo) {
     const size_t index = static_cast<size_t>(lineNo - 1);
-    if (index >= lines.size()) return false;
+    if (index >= lines.size()) {
+      if (!problem) problem = ReadProblem{lineNo, "the file ends before it"};
+      return problem;
+    }
     const LineRead r = ReadField(state, kFields[lineNo - kFirstFieldLine], lineNo, lines[index]);
-    if (r == LineRead::Unreadable) return false;
-    if (r == LineRead::Refused) clean = false;
+    if (r == LineRead::Unreadable) {
+      if (!problem) problem = ReadProblem{lineNo, Quoted(lines[index]) + " is not a number"};
+      return problem;
+    }
+    if (r == LineRead::Refused && !problem) {
+      problem = ReadProblem{lineNo, Quoted(lines[index]) + " refused: it must be a number above 0"};
+    }
   }
-  return clean;
+  return problem;
+}
+
+// A fresh install has no machine file at all: DEFAULT.MAC is written from the defaults so
+// that the next start, the dialog and every reader see one real configuration.
+std::vector<std::string> CreateDefaultFile(const ConfigIo& io) {
+  ConfigState defaults;
+  SetDefaultConfig(defaults.Config);
+  SetInchUnits(defaults.Units);
+  defaults.Dialog.InchSelected = true;
+  std::vector<std::string> lines = MachineConfigLines(defaults);
+  std::string why = CannotCreateReason(io.Home, kDefaultMachineFile);
+  if (why.empty() && io.Home.WriteLinesAtomic(kDefaultMachineFile, lines, &why)) {
+    const std::string text = "Created DEFAULT.MAC with the default machine configuration";
+    io.Out << text << "\n";
+    io.Events.ShowMessage(text);
+  } else {
+    // Still run on the defaults; only the file is missing.
+    io.Events.ReportLoadError("Cannot create DEFAULT.MAC: " + why + "; using the default machine configuration");
+  }
+  return lines;
 }
 
 }  // namespace
@@ -181,6 +221,33 @@ void SetDefaultConfig(MachineConfig& c) {
   c.Laser_Xoff = c.Laser_Yoff = 0.0;
 }
 
+void ConvertConfigToMetric(MachineConfig& c) {
+  constexpr double kMmPerInch = 25.4;
+  auto speed = [&](auto& v) {
+    using T = std::remove_reference_t<decltype(v)>;
+    v = static_cast<T>(std::clamp<int64_t>(Nearest(v * kMmPerInch), 0, std::numeric_limits<T>::max()));
+  };
+  for (double* scale : {&c.Xscale, &c.Yscale, &c.Zscale}) *scale /= kMmPerInch / 10.0;
+  speed(c.R_vel_max);
+  speed(c.R_vel_start);
+  speed(c.Z_start_vel);
+  speed(c.Z_1st_drop);
+  speed(c.Z_raise_vel);
+  speed(c.Slow_safe);
+  speed(c.XYhome_vel);
+  speed(c.Zhome_vel);
+  speed(c.Jogslowvel);
+  speed(c.Jogfastvel);
+  speed(c.CV_Max);
+  speed(c.TP_Seek_vel);
+  for (double* length : {&c.Tool_above_work, &c.W_xof, &c.W_yof, &c.Arc_rez, &c.XY_home_dist, &c.Z_home_dist,
+                         &c.Aux1R_xoff, &c.Aux1R_yoff, &c.Aux2R_xoff, &c.Aux2R_yoff, &c.Toolch_xpos, &c.Toolch_ypos,
+                         &c.Toolch_Zpos, &c.Tpad_Size, &c.Laser_Xoff, &c.Laser_Yoff}) {
+    *length *= kMmPerInch;
+  }
+  c.UnitsMode = 2;
+}
+
 std::optional<std::vector<std::string>> ReadConfigLines(const HomeDir& home, const std::string& fileName) {
   if (fileName.empty()) return std::nullopt;
   std::error_code ec;
@@ -191,30 +258,47 @@ std::optional<std::vector<std::string>> ReadConfigLines(const HomeDir& home, con
   return SplitLines(*text);
 }
 
-bool CanCreateFile(const HomeDir& home, const std::string& fileName) {
-  if (fileName.empty()) return false;
+std::string CannotCreateReason(const HomeDir& home, const std::string& fileName) {
+  if (fileName.empty()) return "no file name";
   std::error_code ec;
   const fs::path path = home.Resolve(fileName);
-  if (fs::is_directory(path, ec)) return false;
+  if (fs::is_directory(path, ec)) return path.string() + " is a folder";
   fs::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
-  return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
+  if (!fs::is_directory(folder, ec)) return "the folder " + folder.string() + " does not exist";
+  if (::access(folder.c_str(), W_OK) != 0) return "the folder " + folder.string() + " is read-only";
+  return {};
+}
+
+bool CanCreateFile(const HomeDir& home, const std::string& fileName) {
+  return CannotCreateReason(home, fileName).empty();
+}
+
+std::string LoadErrorText(const std::string& fileName, int lineNo, const std::string& what) {
+  return "DATA ERROR READING " + fileName + " line " + std::to_string(lineNo) + ": " + what;
 }
 
 ConfigLoad LoadMachineConfig(ConfigState& state, const std::string& fileName, const ConfigIo& io) {
   std::string shownName = fileName;
   auto lines = ReadConfigLines(io.Home, fileName);
   if (!lines) {
-    io.Out << "Cannot Find CFG File .. loading Default.mac !!\n";
+    // With no name at all (a first start) nothing named is missing.
+    if (!fileName.empty()) io.Out << "Cannot Find CFG File .. loading Default.mac !!\n";
     shownName = "Default.MAC";
-    lines = ReadConfigLines(io.Home, "DEFAULT.MAC");
+    lines = ReadConfigLines(io.Home, kDefaultMachineFile);
+    std::error_code ec;
+    if (!lines && !fs::exists(io.Home.Resolve(kDefaultMachineFile), ec)) lines = CreateDefaultFile(io);
     if (!lines) {
       io.Out << "ERROR LOADING \"DEFAULT.MAC\"!!\n";
       return ConfigLoad::NotFound;
     }
   }
-  const bool clean = ReadFields(state, *lines);
-  if (!clean) io.Events.ShowProgress("DATA ERROR READING " + shownName);
+  const auto problem = ReadFields(state, *lines);
+  const bool clean = !problem.has_value();
+  if (problem) {
+    io.Events.ShowProgress("DATA ERROR READING " + shownName);
+    io.Events.ReportLoadError(LoadErrorText(shownName, problem->LineNo, problem->What));
+  }
   if (state.Config.Io_flags.size() < 3) state.Config.Io_flags = "00000000";
   io.Events.RefreshDialog();
   state.ToolAboveWorkNow = state.Config.Tool_above_work;
@@ -253,15 +337,19 @@ std::vector<std::string> MachineConfigLines(const ConfigState& state) {
   return lines;
 }
 
-bool SaveMachineConfig(ConfigState& state, const std::string& fileName, const ConfigIo& io) {
-  if (!CanCreateFile(io.Home, fileName)) {
-    io.Events.ShowMessage("Error creating config file");
+bool SaveMachineConfig(ConfigState& state, const std::string& fileName, const ConfigIo& io, std::string* why) {
+  auto fail = [&](const std::string& text, const std::string& reason) {
+    io.Events.ShowMessage(text);
+    if (why != nullptr) *why = text + "\n" + fileName + ": " + reason;
     return false;
+  };
+  if (std::string reason = CannotCreateReason(io.Home, fileName); !reason.empty()) {
+    return fail("Error creating config file", reason);
   }
   state.Config.UnitsMode = state.Dialog.InchSelected ? 1 : 2;
-  if (!io.Home.WriteLinesAtomic(io.Home.Resolve(fileName).string(), MachineConfigLines(state))) {
-    io.Events.ShowMessage("Error writing config file");
-    return false;
+  std::string reason;
+  if (!io.Home.WriteLinesAtomic(io.Home.Resolve(fileName).string(), MachineConfigLines(state), &reason)) {
+    return fail("Error writing config file", reason);
   }
   return true;
 }

@@ -78,12 +78,17 @@ std::string TEnvir_setup::PortDigit() const {
 bool TEnvir_setup::LoadEnvironment() {
   auto lines = ReadConfigLines(io_.Home, kEnvironmentFile);
   bool complete = true;
+  std::string problem;  // the first one, with its line
+  auto fault = [&](int pair, const std::string& what) {
+    if (complete) problem = LoadErrorText(kEnvironmentFile, 2 * pair, what);
+    complete = false;
+  };
   if (lines) {
     // The value line of pair n (1-based), or nothing past the end of the file.
     auto value = [&](int pair) -> const std::string* {
       const size_t index = static_cast<size_t>(2 * pair - 1);
       if (index >= lines->size()) {
-        complete = false;
+        fault(pair, "the file ends before it");
         return nullptr;
       }
       return &(*lines)[index];
@@ -92,7 +97,7 @@ bool TEnvir_setup::LoadEnvironment() {
       const std::string* text = value(pair);
       if (text == nullptr) return std::nullopt;
       auto n = ReadLeadingInt(*text);
-      if (!n) complete = false;
+      if (!n) fault(pair, "\"" + *text + "\" is not a number");
       return n;
     };
 
@@ -126,6 +131,9 @@ bool TEnvir_setup::LoadEnvironment() {
 
     if (flags) {
       auto at = [&](size_t i) { return i < flags->size() ? (*flags)[i] : '\0'; };
+      // Use_feed starts unchecked (a job's own F words rule until the operator says
+      // otherwise), so a saved 'Y' must check it again.
+      if (at(0) == 'Y') console_.SetUseFeed(true);
       if (at(0) == 'N') console_.SetUseFeed(false);
       if (at(1) == 'N') console_.SetUseRpm(false);
       if (at(2) == 'Y') RouterClick();
@@ -133,7 +141,14 @@ bool TEnvir_setup::LoadEnvironment() {
       Env.AutoScan = at(4) == 'Y';
       Env.UseLastPort = at(5) == 'Y';
     }
-    if (!complete) io_.Events.ShowProgress(std::string("DATA ERROR READING ") + kEnvironmentFile);
+    if (!complete) {
+      io_.Events.ShowProgress(std::string("DATA ERROR READING ") + kEnvironmentFile);
+      io_.Events.ReportLoadError(problem);
+    }
+  } else {
+    // First start: a job's F words rule; the feed index is chosen from the contour
+    // velocity once the speed table exists (FeedIndex 0 means nobody chose one).
+    console_.SetUseFeed(false);
   }
 
   (void)LoadMachineConfig(config_, config_.MacFileName, io_);
@@ -144,7 +159,7 @@ bool TEnvir_setup::LoadEnvironment() {
   return lines.has_value() && complete;
 }
 
-bool TEnvir_setup::SaveEnvironment() {
+bool TEnvir_setup::SaveEnvironment(std::string* why) {
   std::string flags = "NNNNNNNNNN";
   const bool checked[] = {console_.UseFeed(), console_.UseRpm(), View.Router.Checked(), View.Plasma.Checked(),
                           Env.AutoScan,       Env.UseLastPort};
@@ -179,12 +194,17 @@ bool TEnvir_setup::SaveEnvironment() {
     lines.push_back(kLabels[i]);
     lines.push_back(values[i]);
   }
-  if (!CanCreateFile(io_.Home, kEnvironmentFile)) return false;
-  return io_.Home.WriteLinesAtomic(kEnvironmentFile, lines);
+  std::string reason = CannotCreateReason(io_.Home, kEnvironmentFile);
+  if (reason.empty() && io_.Home.WriteLinesAtomic(kEnvironmentFile, lines, &reason)) return true;
+  if (why != nullptr) *why = reason;
+  return false;
 }
 
 void TEnvir_setup::Show() {
   View.Form.SetVisible(true);
+  const bool gcode = console_.JobMode() == 2;
+  View.Gcode_scr.SetChecked(gcode);
+  View.Quorlex_scr.SetChecked(!gcode);
   View.CPU_Combo.SetPosition(std::clamp(Env.CpuType, 1, 4) - 1);
 }
 
@@ -193,7 +213,10 @@ void TEnvir_setup::CloseBtnClick() {
   console_.RestoreTop();
 }
 
-void TEnvir_setup::SaveSetupClick() { (void)SaveEnvironment(); }
+void TEnvir_setup::SaveSetupClick() {
+  std::string why;
+  if (!SaveEnvironment(&why)) prompts_.Warning(std::string("Cannot save ") + kEnvironmentFile + ": " + why);
+}
 
 void TEnvir_setup::PortClick(int digit) {
   Control* radio = PortRadio(digit);

@@ -53,11 +53,15 @@ class TEnvir_setup {
   // position: a missing pair or an unreadable number keeps that setting as it was, and
   // Progress then shows "DATA ERROR READING Spooler.cfg". False when anything was missing.
   bool LoadEnvironment();
-  // Writes Spooler.cfg atomically from the current state; false (and no message) on failure.
-  bool SaveEnvironment();
+  // Writes Spooler.cfg atomically from the current state; false (and no message) on
+  // failure, with the reason in `why`.
+  bool SaveEnvironment(std::string* why = nullptr);
 
+  // Shows the window with the settings as they stand, the job mode included (the File
+  // menu may have changed it).
   void Show();
   void CloseBtnClick();
+  // Saves Spooler.cfg; a failure is shown in a message box with its reason.
   void SaveSetupClick();
   void PortClick(int digit);
   void Quorlex_scrClick();

@@ -1,5 +1,7 @@
 #include "config/Materials.h"
 
+#include <filesystem>
+
 #include "config/EditText.h"
 #include "config/Environment.h"
 #include "core/Numbers.h"
@@ -41,7 +43,14 @@ Tpick_matView::Tpick_matView() : ViewModel("Tpick_mat") {
 Tpick_mat::Tpick_mat(const ConfigIo& io, ConsoleSettings& console, MachineActions& machine)
     : io_(io), console_(console), machine_(machine) {
   SetDefaults();
-  (void)LoadMaterials();
+  std::error_code ec;
+  // A fresh install gets the default table as its file, quietly; a file that is there but
+  // unreadable is reported by the load and left alone.
+  if (!std::filesystem::exists(io_.Home.Resolve(kMaterialsFile), ec)) {
+    (void)SaveMaterials();
+  } else {
+    (void)LoadMaterials();
+  }
 }
 
 void Tpick_mat::SetDefaults() {
@@ -59,6 +68,7 @@ bool Tpick_mat::LoadMaterials() {
   auto lines = ReadConfigLines(io_.Home, kMaterialsFile);
   if (!lines) {
     io_.Out << "Material file save error # \n";
+    io_.Events.ReportLoadError(std::string("Cannot read ") + kMaterialsFile);
     return false;
   }
   for (int r = 1; r <= kMaterialRows; ++r) {
@@ -67,6 +77,9 @@ bool Tpick_mat::LoadMaterials() {
       const size_t index = label + static_cast<size_t>(c - 1);
       if (index >= lines->size()) {
         io_.Out << "Material file save error # !\n";
+        io_.Events.ReportLoadError(LoadErrorText(kMaterialsFile, static_cast<int>(index) + 1,
+                                                 "the file ends before material " + std::to_string(r) +
+                                                     " is complete"));
         return false;
       }
       View.Grid.Cell(c, r) = (*lines)[index];
@@ -82,15 +95,13 @@ bool Tpick_mat::SaveMaterials() {
     for (int c = 2; c <= 7; ++c) lines.push_back(OneLine(View.Grid.Cell(c, r)));
     lines.push_back("--");
   }
-  if (!CanCreateFile(io_.Home, kMaterialsFile)) {
-    io_.Out << "Material file save error # \n";
-    return false;
-  }
-  if (!io_.Home.WriteLinesAtomic(kMaterialsFile, lines)) {
-    io_.Out << "Material file save error # !\n";
-    return false;
-  }
-  return true;
+  std::string why = CannotCreateReason(io_.Home, kMaterialsFile);
+  if (why.empty() && io_.Home.WriteLinesAtomic(kMaterialsFile, lines, &why)) return true;
+  const std::string text = std::string("Material file save error # ") + kMaterialsFile + ": " + why;
+  io_.Out << text << "\n";
+  io_.Events.ShowMessage(text);
+  lastSaveError_ = text;
+  return false;
 }
 
 void Tpick_mat::ValidateMaterials() {
@@ -141,7 +152,9 @@ void Tpick_mat::SelectClick() {
   console_.SetFeedCaption("Feed  " + std::to_string(index));
 }
 
-void Tpick_mat::Save_itClick() { (void)SaveMaterials(); }
+void Tpick_mat::Save_itClick() {
+  if (!SaveMaterials()) io_.Events.ReportSaveError(lastSaveError_);
+}
 
 void Tpick_mat::Close_itClick() { View.Form.SetVisible(false); }
 

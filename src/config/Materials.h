@@ -39,17 +39,20 @@ struct Tpick_matView : ViewModel {
 
 class Tpick_mat {
  public:
-  // Window creation: the default table, then material.lst over it.
+  // Window creation: the default table, then material.lst over it; with no material.lst
+  // the default table is written as one, silently.
   Tpick_mat(const ConfigIo& io, ConsoleSettings& console, MachineActions& machine);
 
   Tpick_matView View;
 
   void SetDefaults();
   // Reads the rows by position. A file that ends early keeps what it read and the previous
-  // texts for the rest, and prints "Material file save error # !"; a missing file prints
-  // "Material file save error # " and changes nothing. False in both cases.
+  // texts for the rest, and prints "Material file save error # !"; an unreadable file prints
+  // "Material file save error # " and changes nothing. Both are also reported with the file
+  // name (and line). False in both cases.
   bool LoadMaterials();
-  // Writes the 201 lines atomically; prints "Material file save error # " when it cannot.
+  // Writes the 201 lines atomically; when it cannot, prints and shows "Material file save
+  // error # " with the file name and the reason.
   bool SaveMaterials();
   // Replaces every number out of its column's range by the column's replacement text.
   void ValidateMaterials();
@@ -61,6 +64,7 @@ class Tpick_mat {
   void GridExit();
   // Copies the current row to the plasma panel, the spindle-speed channel and the feed.
   void SelectClick();
+  // Saves; a failure is also shown in a message box.
   void Save_itClick();
   void Close_itClick();
 
@@ -68,6 +72,7 @@ class Tpick_mat {
   ConfigIo io_;
   ConsoleSettings& console_;
   MachineActions& machine_;
+  std::string lastSaveError_;  // for the Save button's message box
 };
 
 }  // namespace wendlar

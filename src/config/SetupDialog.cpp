@@ -1,6 +1,8 @@
 #include "config/SetupDialog.h"
 
 #include <cmath>
+#include <filesystem>
+#include <limits>
 
 #include "config/EditText.h"
 #include "core/Numbers.h"
@@ -14,21 +16,71 @@ constexpr double kMinArcRez = 0.005;
 void SetInt(Control& box, int64_t value) { box.SetCaption(std::to_string(value)); }
 void SetReal(Control& box, double value) { box.SetCaption(RealEditText(value)); }
 
-// A typed integer narrowed to the field's width (low bits kept); an unreadable box leaves
-// the field as it was.
-template <typename T>
-void TakeInt(const Control& box, T& field) {
-  if (auto v = ReadIntEdit(box.Caption())) field = static_cast<T>(static_cast<uint64_t>(*v));
-}
+// Reads the boxes into a scratch configuration. A box that is not a number, or whose number
+// does not fit its field, is refused: the field keeps its value, the box shows it again, and
+// a line naming the box and its range is kept for the operator.
+class BoxReader {
+ public:
+  explicit BoxReader(const TSetupmenuView& view) : view_(view) {}
 
-void TakeReal(const Control& box, double& field) {
-  if (auto v = ReadRealEdit(box.Caption())) field = *v;
-}
+  // A whole number (a typed real is rounded) within the field's width.
+  template <typename T>
+  void Int(Control& box, T& field) {
+    constexpr int64_t kMax = std::numeric_limits<T>::max();
+    constexpr int64_t kMin = std::numeric_limits<T>::min();
+    auto v = ReadIntEdit(box.Caption());
+    if (v && *v >= kMin && *v <= kMax) {
+      field = static_cast<T>(*v);
+      return;
+    }
+    Refuse(box, "a whole number from " + std::to_string(kMin) + " to " + std::to_string(kMax));
+    SetInt(box, field);
+  }
 
-// Scales divide later computations: only finite values above zero are taken.
-void TakePositive(const Control& box, double& field) {
-  if (auto v = ReadRealEdit(box.Caption()); v && *v > 0.0) field = *v;
-}
+  void Real(Control& box, double& field) {
+    if (auto v = ReadRealEdit(box.Caption())) {
+      field = *v;
+      return;
+    }
+    Refuse(box, "a number");
+    SetReal(box, field);
+  }
+
+  // Scales divide later computations: only values above zero.
+  void Positive(Control& box, double& field) {
+    if (auto v = ReadRealEdit(box.Caption()); v && *v > 0.0) {
+      field = *v;
+      return;
+    }
+    Refuse(box, "a number above 0");
+    SetReal(box, field);
+  }
+
+  void Refuse(const Control& box, const std::string& range) {
+    // Labels that say little on their own get the group they stand in.
+    static const std::map<std::string, std::string> kPlainer = {
+        {"Jogslowvel", "Slow jog speed"}, {"Jogfastvel", "Fast jog speed"},
+        {"Aux1R_xoff", "Aux 1 offset X"}, {"Aux1R_yoff", "Aux 1 offset Y"},
+        {"Aux2R_xoff", "Aux 2 offset X"}, {"Aux2R_yoff", "Aux 2 offset Y"},
+        {"aux1_dw_down", "Aux 1 delay after drop"}, {"aux1_dw_up", "Aux 1 delay after raise"},
+        {"aux2_dw_down", "Aux 2 delay after drop"}, {"aux2_dw_up", "Aux 2 delay after raise"},
+        {"Toolch_xpos", "Tool change X Pos"}, {"Toolch_ypos", "Tool change Y Pos"},
+        {"Toolch_Zpos", "Tool change Z Pos"}, {"Laser_Xoff", "Laser X Offset"},
+        {"Laser_Yoff", "Laser Y Offset"}, {"W_xof_edit", "Second head Offset X"},
+        {"W_yof_edit", "Second head Offset Y"}};
+    auto plainer = kPlainer.find(box.Name());
+    auto label = view_.EditLabels.find(box.Name());
+    const std::string name = plainer != kPlainer.end()          ? plainer->second
+                             : label != view_.EditLabels.end() ? label->second
+                                                               : box.Name();
+    Refused.push_back(name + ": \"" + box.Caption() + "\" refused, it must be " + range + ".");
+  }
+
+  std::vector<std::string> Refused;
+
+ private:
+  const TSetupmenuView& view_;
+};
 
 void Select(Control& chosen, Control& other) {
   chosen.SetChecked(true);
@@ -241,85 +293,103 @@ void TSetupmenu::ConfigToDialog() {
   console_.EnableToolTouchPad(v.Touch_pad_enable.Checked());
 }
 
-void TSetupmenu::DialogToConfig() {
+bool TSetupmenu::DialogToConfig() {
   // Boxes never filled hold no configuration: applying them would clear every flag.
-  if (!filled_) return;
-  MachineConfig& c = state_.Config;
+  if (!filled_) return true;
+  MachineConfig c = state_.Config;  // committed only when every box was taken
   TSetupmenuView& v = View;
+  BoxReader r(v);
   c.Rap_timer = static_cast<uint8_t>(v.Rap_timer.Position());
   c.Cut_timer = static_cast<uint8_t>(v.Cut_timer.Position());
-  TakeInt(v.R_vel_max, c.R_vel_max);
-  TakeInt(v.R_vel_start, c.R_vel_start);
-  TakeInt(v.R_accel, c.R_accel);  // a typed real is rounded to the nearest integer
-  TakePositive(v.Xscale_edit, c.Xscale);
-  TakePositive(v.Yscale_edit, c.Yscale);
-  TakePositive(v.Zscale_edit, c.Zscale);
-  TakeInt(v.Jogslowvel, c.Jogslowvel);
-  TakeInt(v.Jogfastvel, c.Jogfastvel);
-  TakeInt(v.CV_Max_edit, c.CV_Max);
-  TakeInt(v.Slow_safe, c.Slow_safe);
-  TakeInt(v.Contour_accel, c.Contour_accel);
-  TakeInt(v.Mass_comp, c.Mass_comp);
-  TakeInt(v.Sharp_ang_paz, c.Sharp_ang_paz);
-  TakeInt(v.Corner_paz, c.Corner_paz);
+  r.Int(v.R_vel_max, c.R_vel_max);
+  r.Int(v.R_vel_start, c.R_vel_start);
+  r.Int(v.R_accel, c.R_accel);  // a typed real is rounded to the nearest integer
+  r.Positive(v.Xscale_edit, c.Xscale);
+  r.Positive(v.Yscale_edit, c.Yscale);
+  r.Positive(v.Zscale_edit, c.Zscale);
+  r.Int(v.Jogslowvel, c.Jogslowvel);
+  r.Int(v.Jogfastvel, c.Jogfastvel);
+  r.Int(v.CV_Max_edit, c.CV_Max);
+  r.Int(v.Slow_safe, c.Slow_safe);
+  r.Int(v.Contour_accel, c.Contour_accel);
+  r.Int(v.Mass_comp, c.Mass_comp);
+  r.Int(v.Sharp_ang_paz, c.Sharp_ang_paz);
+  r.Int(v.Corner_paz, c.Corner_paz);
   if (auto rez = ReadRealEdit(v.Arc_rez.Caption())) {
     if (*rez < kMinArcRez) Arc_rezExit();
     c.Arc_rez = std::max(*rez, kMinArcRez);
+  } else {
+    r.Refuse(v.Arc_rez, "a number");
+    SetReal(v.Arc_rez, c.Arc_rez);
   }
-  TakeInt(v.Z_raise_vel, c.Z_raise_vel);
-  TakeInt(v.Z_1st_drop, c.Z_1st_drop);
-  TakeInt(v.Z_start_vel, c.Z_start_vel);
-  TakeReal(v.drop_pause, c.Drop_pause);
-  TakeReal(v.Tool_above_work, c.Tool_above_work);
-  state_.ToolAboveWorkNow = c.Tool_above_work;
-  TakeReal(v.Toolch_xpos, c.Toolch_xpos);
-  TakeReal(v.Toolch_ypos, c.Toolch_ypos);
-  TakeReal(v.Toolch_Zpos, c.Toolch_Zpos);
-  TakeInt(v.Spind_low, c.Spind_low);
-  TakeInt(v.Spind_hi, c.Spind_hi);
-  TakeReal(v.Spindle_delay, c.Spindle_delay);
-  TakeReal(v.Laser_Xoff, c.Laser_Xoff);
-  TakeReal(v.Laser_Yoff, c.Laser_Yoff);
-  TakeInt(v.XYhome_vel, c.XYhome_vel);
-  TakeInt(v.Zhome_vel, c.Zhome_vel);
-  TakeReal(v.XY_home_dist, c.XY_home_dist);
-  TakeReal(v.Z_home_dist, c.Z_home_dist);
-  TakeInt(v.TP_Seek_vel, c.TP_Seek_vel);
-  TakeReal(v.Tpad_Size, c.Tpad_Size);
-  TakePositive(v.R_cal_edit, c.R_cal);
-  TakeInt(v.Rvel_edit, c.Rvel);
-  TakeReal(v.W_xof_edit, c.W_xof);
-  TakeReal(v.W_yof_edit, c.W_yof);
-  TakeReal(v.aux1_dw_down, c.Aux1_dw_down);
-  TakeReal(v.aux1_dw_up, c.Aux1_dw_up);
-  TakeReal(v.Aux1R_xoff, c.Aux1R_xoff);
-  TakeReal(v.Aux1R_yoff, c.Aux1R_yoff);
-  TakeReal(v.aux2_dw_down, c.Aux2_dw_down);
-  TakeReal(v.aux2_dw_up, c.Aux2_dw_up);
-  TakeReal(v.Aux2R_xoff, c.Aux2R_xoff);
-  TakeReal(v.Aux2R_yoff, c.Aux2R_yoff);
+  r.Int(v.Z_raise_vel, c.Z_raise_vel);
+  r.Int(v.Z_1st_drop, c.Z_1st_drop);
+  r.Int(v.Z_start_vel, c.Z_start_vel);
+  r.Real(v.drop_pause, c.Drop_pause);
+  r.Real(v.Tool_above_work, c.Tool_above_work);
+  r.Real(v.Toolch_xpos, c.Toolch_xpos);
+  r.Real(v.Toolch_ypos, c.Toolch_ypos);
+  r.Real(v.Toolch_Zpos, c.Toolch_Zpos);
+  r.Int(v.Spind_low, c.Spind_low);
+  r.Int(v.Spind_hi, c.Spind_hi);
+  r.Real(v.Spindle_delay, c.Spindle_delay);
+  r.Real(v.Laser_Xoff, c.Laser_Xoff);
+  r.Real(v.Laser_Yoff, c.Laser_Yoff);
+  r.Int(v.XYhome_vel, c.XYhome_vel);
+  r.Int(v.Zhome_vel, c.Zhome_vel);
+  r.Real(v.XY_home_dist, c.XY_home_dist);
+  r.Real(v.Z_home_dist, c.Z_home_dist);
+  r.Int(v.TP_Seek_vel, c.TP_Seek_vel);
+  r.Real(v.Tpad_Size, c.Tpad_Size);
+  r.Positive(v.R_cal_edit, c.R_cal);
+  r.Int(v.Rvel_edit, c.Rvel);
+  r.Real(v.W_xof_edit, c.W_xof);
+  r.Real(v.W_yof_edit, c.W_yof);
+  r.Real(v.aux1_dw_down, c.Aux1_dw_down);
+  r.Real(v.aux1_dw_up, c.Aux1_dw_up);
+  r.Real(v.Aux1R_xoff, c.Aux1R_xoff);
+  r.Real(v.Aux1R_yoff, c.Aux1R_yoff);
+  r.Real(v.aux2_dw_down, c.Aux2_dw_down);
+  r.Real(v.aux2_dw_up, c.Aux2_dw_up);
+  r.Real(v.Aux2R_xoff, c.Aux2R_xoff);
+  r.Real(v.Aux2R_yoff, c.Aux2R_yoff);
 
   // After Xscale, so the conversion uses the scale just applied.
-  if (auto len = ReadRealEdit(v.SHORT_VLEN.Caption())) {
-    const int64_t steps = Nearest(*len * c.Xscale * state_.Units.UnitsFactor);
-    c.Short_vlen_steps = static_cast<uint16_t>(std::clamp<int64_t>(steps, 0, 65535));
+  const double stepsPerUnit = c.Xscale * state_.Units.UnitsFactor;
+  auto len = ReadRealEdit(v.SHORT_VLEN.Caption());
+  const int64_t steps = len ? Nearest(*len * stepsPerUnit) : -1;
+  if (len && steps >= 0 && steps <= std::numeric_limits<uint16_t>::max()) {
+    c.Short_vlen_steps = static_cast<uint16_t>(steps);
+  } else {
+    r.Refuse(v.SHORT_VLEN, "a length from 0 to " + RealEditText(65535.0 / stepsPerUnit));
+    SetReal(v.SHORT_VLEN, c.Short_vlen_steps / stepsPerUnit);
   }
 
+  if (!r.Refused.empty()) {
+    std::string text;
+    for (const std::string& line : r.Refused) text += (text.empty() ? "" : "\n") + line;
+    prompts_.Warning(text + "\nNothing was applied.");
+    return false;
+  }
+  state_.Config = c;
+  state_.ToolAboveWorkNow = c.Tool_above_work;
   console_.SetJogSpeed(console_.JogMode() == 1 ? c.Jogslowvel : c.Jogfastvel);
   Arc_enableClick();
-  c.Auto_Spindle_Start = v.Auto_Spindle_Start.Checked() ? 1 : 0;
-  c.Auto_Spindle_Stop = v.Auto_Spindle_Stop.Checked() ? 1 : 0;
-  c.Limit_enable = v.Limit_enable_CBox.Checked() ? 1 : 0;
-  c.Switch_NC = v.Normally_open.Checked() ? 0 : 1;
-  c.Enable_4th = v.Enable_4th.Checked() ? 1 : 0;
+  MachineConfig& m = state_.Config;
+  m.Auto_Spindle_Start = v.Auto_Spindle_Start.Checked() ? 1 : 0;
+  m.Auto_Spindle_Stop = v.Auto_Spindle_Stop.Checked() ? 1 : 0;
+  m.Limit_enable = v.Limit_enable_CBox.Checked() ? 1 : 0;
+  m.Switch_NC = v.Normally_open.Checked() ? 0 : 1;
+  m.Enable_4th = v.Enable_4th.Checked() ? 1 : 0;
   console_.ShowWAxis(v.Enable_4th.Checked());
-  c.Fourth_is_rotary = v.Dual_Head.Checked() ? 0 : 1;
-  c.W_slave = v.Sec_Z_but.Checked() ? 0 : 1;
-  if (v.Man_toolch_check.Checked()) c.Man_toolch = 1;
+  m.Fourth_is_rotary = v.Dual_Head.Checked() ? 0 : 1;
+  m.W_slave = v.Sec_Z_but.Checked() ? 0 : 1;
+  if (v.Man_toolch_check.Checked()) m.Man_toolch = 1;
   SetIoFlag(0, v.Touch_pad_enable.Checked());
   SetIoFlag(1, v.Interlock_enable.Checked());
   SetIoFlag(2, v.En_Servo.Checked());
   console_.EnableToolTouchPad(v.Touch_pad_enable.Checked());
+  return true;
 }
 
 void TSetupmenu::RefreshAfterLoad() {
@@ -487,8 +557,8 @@ void TSetupmenu::Arc_rezExit() {
 void TSetupmenu::CommentChange() { state_.Dialog.Comment = View.Comment.Caption(); }
 
 void TSetupmenu::OKBtnClick() {
-  DialogToConfig();
-  Close();
+  // A refused box keeps the window open for the correction.
+  if (DialogToConfig()) Close();
 }
 
 void TSetupmenu::CancelBtnClick() {
@@ -497,19 +567,31 @@ void TSetupmenu::CancelBtnClick() {
   Close();
 }
 
-void TSetupmenu::ApplyClick() {
-  DialogToConfig();
+void TSetupmenu::ApplyClick() { (void)Apply(); }
+
+bool TSetupmenu::Apply() {
+  if (!DialogToConfig()) return false;
   machine_.RebuildSpeedTable();
+  return true;
 }
 
 void TSetupmenu::ResetPICClick() {
-  ApplyClick();
-  machine_.InitialiseController();
+  if (Apply()) machine_.InitialiseController();
 }
 
 void TSetupmenu::SavecfgClick() {
-  DialogToConfig();
-  (void)SaveMachineConfig(state_, state_.MacFileName, io_);
+  if (!DialogToConfig()) return;
+  // No file to save to yet (a first start): ask for one rather than write nothing.
+  if (state_.MacFileName.find_first_not_of(' ') == std::string::npos) {
+    Saveasmachineconfig1Click();
+    return;
+  }
+  SaveTo(state_.MacFileName);
+}
+
+void TSetupmenu::SaveTo(const std::string& name) {
+  std::string why;
+  if (!SaveMachineConfig(state_, name, io_, &why)) prompts_.Warning(why);
 }
 
 void TSetupmenu::Saveasmachineconfig1Click() {
@@ -521,9 +603,11 @@ void TSetupmenu::Saveasmachineconfig1Click() {
   dialog.ConfirmOverwrite = true;
   auto name = prompts_.SaveFile(dialog);
   if (!name) return;
+  // Machine files are found by their extension: a bare name gets it.
+  if (!std::filesystem::path(*name).has_extension()) *name += ".MAC";
   state_.MacFileName = *name;
   View.mac_label.SetCaption(*name);
-  (void)SaveMachineConfig(state_, *name, io_);
+  SaveTo(*name);
 }
 
 void TSetupmenu::Openmac1Click() {

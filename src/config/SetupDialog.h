@@ -94,8 +94,10 @@ class TSetupmenu {
 
   // Fields to controls; runs at every show and after every load.
   void ConfigToDialog();
-  // Controls to fields; nothing until ConfigToDialog has filled the boxes once.
-  void DialogToConfig();
+  // Controls to fields; nothing until ConfigToDialog has filled the boxes once. A box that
+  // is not a number or does not fit its field refuses the whole apply: a warning names each
+  // such box and its range, the box shows its field again, and false is returned.
+  bool DialogToConfig();
   // After a machine file load: the units radios and Comment the loader chose, then ConfigToDialog.
   void RefreshAfterLoad();
   // Command 67 with the fourth-axis mode.
@@ -139,13 +141,18 @@ class TSetupmenu {
   void CancelBtnClick();
   void ApplyClick();
   void ResetPICClick();
-  void SavecfgClick();  // also "Save machine config "
+  // Also "Save machine config "; with no machine file named yet it asks for one.
+  void SavecfgClick();
   void Saveasmachineconfig1Click();
   void Openmac1Click();
   void MakedefaultClick();
 
  private:
   void SetIoFlag(size_t index, bool on);
+  // DialogToConfig and the speed-table rebuild; false when a box was refused.
+  bool Apply();
+  // Saves the configuration; a failure is shown in a message box with its reason.
+  void SaveTo(const std::string& name);
   void ClampToMaxSpeed(Control& box);
 
   ConfigState& state_;

@@ -44,10 +44,14 @@ TJumpbox::TJumpbox(WorkOffsetState& offsets, const ConfigState& config, const Co
 bool TJumpbox::LoadOffsets() {
   auto lines = ReadConfigLines(io_.Home, kOffsetsFile);
   if (!lines) return false;
-  bool complete = true;
+  std::string problem;  // the first one, with its line
   auto number = [&](size_t index) -> std::optional<double> {
     auto v = index < lines->size() ? ReadLeadingDouble((*lines)[index]) : std::nullopt;
-    if (!v) complete = false;
+    if (!v && problem.empty()) {
+      const std::string what =
+          index < lines->size() ? "\"" + (*lines)[index] + "\" is not a number" : "the file ends before it";
+      problem = LoadErrorText(kOffsetsFile, static_cast<int>(index) + 1, what);
+    }
     return v;
   };
   for (size_t n = 0; n < kFixtures; ++n) {
@@ -55,8 +59,10 @@ bool TJumpbox::LoadOffsets() {
     if (auto x = number(first + 1)) offsets_.WorkOffsets[n].X = *x;
     if (auto y = number(first + 2)) offsets_.WorkOffsets[n].Y = *y;
   }
-  if (!complete) io_.Events.ShowProgress(std::string("DATA ERROR READING ") + kOffsetsFile);
-  return complete;
+  if (problem.empty()) return true;
+  io_.Events.ShowProgress(std::string("DATA ERROR READING ") + kOffsetsFile);
+  io_.Events.ReportLoadError(problem);
+  return false;
 }
 
 bool TJumpbox::SaveOffsets() {
@@ -75,8 +81,10 @@ bool TJumpbox::SaveOffsets() {
     lines.push_back("[blank]");
     lines.push_back("0");
   }
-  if (!CanCreateFile(io_.Home, kOffsetsFile)) return false;
-  return io_.Home.WriteLinesAtomic(kOffsetsFile, lines);
+  std::string why = CannotCreateReason(io_.Home, kOffsetsFile);
+  if (why.empty() && io_.Home.WriteLinesAtomic(kOffsetsFile, lines, &why)) return true;
+  lastSaveError_ = std::string("Cannot save ") + kOffsetsFile + ": " + why;
+  return false;
 }
 
 void TJumpbox::OffsetsToDialog() {
@@ -142,7 +150,7 @@ int TJumpbox::SelectedFixture() const {
 
 void TJumpbox::SaveClick() {
   DialogToOffsets();
-  (void)SaveOffsets();
+  if (!SaveOffsets()) io_.Events.ReportSaveError(lastSaveError_);
 }
 
 void TJumpbox::CloseClick() {

@@ -64,7 +64,7 @@ class TJumpbox {
 
   void SelectFixture(int fixture);  // a radio G54R..G59R clicked (1..6)
   int SelectedFixture() const;
-  void SaveClick();    // Button2
+  void SaveClick();    // Button2; a failed save is shown in a message box with its reason
   void CloseClick();   // Close_fixt and Button1
   void SetFromMachineClick();  // Button4
 
@@ -75,6 +75,7 @@ class TJumpbox {
   EventLoop& loop_;
   ConsoleSettings& console_;
   MachineActions& machine_;
+  std::string lastSaveError_;  // for the Save button's message box
 };
 
 }  // namespace wendlar

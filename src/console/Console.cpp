@@ -26,6 +26,8 @@ void Console::Create() {
   View.Form.SetBackColor(kLightGrey);
 
   View.Running.SetCaption("Not connected");
+  View.Machine_state.SetCaption("Offline");
+  View.Machine_state.SetBackColor(kGray);
   View.Running.SetHint("Click to Reset");
   View.Micros.SetCaption("SXYZWL");
   View.Micros.SetHint("Inputs");
@@ -69,7 +71,10 @@ void Console::Create() {
   View.fv50.SetCaption("Feed");
   View.fv100.SetCaption("100%");
   View.fv100.SetChecked(true);
-  View.Use_feed.SetChecked(true);
+  // Unchecked until Spooler.cfg says otherwise: on a first start a job's own F words rule,
+  // not whatever feed the on-screen index happens to hold.
+  View.Use_feed.SetChecked(false);
+  View.Feedlab.SetFontColor(kGray);
   View.Use_feed.SetVisible(false);
   View.Use_feed.SetHint("Use Feed on screen");
   View.Use_rpm.SetChecked(true);
@@ -100,6 +105,12 @@ void Console::Create() {
   View.OpenGcodefile1.SetEnabled(false);
   View.CornerFinder1.SetEnabled(false);
   View.Toolchangemode1.SetEnabled(false);
+  // Why an entry is greyed, for its hint.
+  View.CornerFinder1.SetHint("Needs firmware 65 or later");
+  View.Preview.SetHint("Opens when a job is loaded");
+  View.Touch.SetHint("Needs \"Touch pad Enable\" in Configure Machine");
+  View.ToolTouchpad1.SetHint("Needs \"Touch pad Enable\" in Configure Machine");
+  View.Toolchangemode1.SetHint("Needs a controller with a tool changer");
   View.StayonTop1.SetChecked(true);
 
   ShowWAxis(false);
@@ -198,8 +209,10 @@ void Console::ShowJogButtons(bool shown) {
   for (Control* c : {&View.X_Pos, &View.X_Neg, &View.Y_Pos, &View.Y_neg, &View.Z_Pos, &View.Z_Neg}) {
     c->SetVisible(shown);
   }
+  // The look-alikes are inert: grey, so nobody takes them for live jog buttons.
   for (Control* c : {&View.fakexn, &View.fakexp, &View.fakeyn, &View.fakeyp, &View.fakezp, &View.fakezn}) {
     c->SetVisible(!shown);
+    c->SetFontColor(kGray);
   }
   View.JogSpdbut.SetEnabled(shown);
 }

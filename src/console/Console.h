@@ -74,6 +74,9 @@ class Console {
   // Formats a length in user units with the unit's decimals and mark.
   std::string FormatLength(double userUnits) const;
 
+  // The loop the console's timers run on.
+  EventLoop& Loop() { return loop_; }
+
  private:
 
   EventLoop& loop_;

@@ -13,6 +13,7 @@ struct ConsoleView : ViewModel {
   // Read-outs and state labels.
   Control XPOS{*this, "XPOS"}, ypos{*this, "ypos"}, ZPOS{*this, "ZPOS"}, WPOS{*this, "WPOS"};
   Control Running{*this, "Running"};
+  Control Machine_state{*this, "Machine_state"};  // the large one-word state
   Control Progress{*this, "Progress"};
   Control Micros{*this, "Micros"};
   Control Cvelo{*this, "Cvelo"};

@@ -84,6 +84,8 @@ bool Initialisation::InitialiseController() {
   sender_.SendCommandNow(commands::kReset, 0, 0);
   (void)sender_.WaitPolls(2);
   (void)sender_.WaitPolls(2);
+  // The closing stop re-arms the controller; its stop bit is the host's, not the operator's.
+  s.HostStop = true;
   sender_.SendCommand(commands::kStop, 0, 0);
   (void)sender_.WaitPolls(2);
   (void)sender_.WaitPolls(2);

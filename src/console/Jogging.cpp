@@ -11,6 +11,22 @@ bool IsZOrW(JogButton b) {
   return b == JogButton::ZPos || b == JogButton::ZNeg || b == JogButton::WPos || b == JogButton::WNeg;
 }
 bool IsX(JogButton b) { return b == JogButton::XPos || b == JogButton::XNeg; }
+
+const char* JogCaption(JogButton b) {
+  switch (b) {
+    case JogButton::XPos: return "Jogging X+";
+    case JogButton::XNeg: return "Jogging X-";
+    case JogButton::YPos: return "Jogging Y+";
+    case JogButton::YNeg: return "Jogging Y-";
+    case JogButton::ZPos: return "Jogging Z+";
+    case JogButton::ZNeg: return "Jogging Z-";
+    case JogButton::WPos: return "Jogging W+";
+    case JogButton::WNeg: return "Jogging W-";
+  }
+  return "Jogging";
+}
+
+bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 }  // namespace
 
 uint8_t JogDirection(JogButton button) {
@@ -35,9 +51,24 @@ void Jogging::Jog(JogButton button, int speed) {
   const uint8_t dir = JogDirection(button);
   if (ctx_.State().JogMode == 2) {
     motion_.JogStep(dir, IsX(button) ? 0 : static_cast<uint8_t>(speed));
-  } else {
-    motion_.JogStart(dir, static_cast<uint8_t>(speed));
+  } else if (motion_.JogStart(dir, static_cast<uint8_t>(speed))) {
+    // The operator sees that the machine moves by his hand until the stop.
+    Control& progress = ctx_.View().Progress;
+    if (!StartsWith(progress.Caption(), "Jogging")) progressBeforeJog_ = progress.Caption();
+    progress.SetCaption(JogCaption(button));
   }
+}
+
+bool Jogging::StopAllowed() {
+  // The stop is harmless when nothing moves, and a jog started before a long operation
+  // took the console must still end.
+  return ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning;
+}
+
+void Jogging::Stop() {
+  motion_.JogStop();
+  Control& progress = ctx_.View().Progress;
+  if (StartsWith(progress.Caption(), "Jogging")) progress.SetCaption(progressBeforeJog_);
 }
 
 void Jogging::JogButtonDown(JogButton button) {
@@ -47,9 +78,7 @@ void Jogging::JogButtonDown(JogButton button) {
 }
 
 void Jogging::JogButtonUp(JogButton) {
-  // The stop is harmless when nothing moves, and a jog started before a long operation
-  // took the console must still end.
-  if (ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning) motion_.JogStop();
+  if (StopAllowed()) Stop();
 }
 
 bool Jogging::KeyDown(const KeyEvent& key) {
@@ -78,9 +107,18 @@ bool Jogging::KeyDown(const KeyEvent& key) {
     default:
       return false;
   }
+  if (pendingRelease_ != ConsoleKey::Other) {
+    // The same key again within the grace time: it never came up, its jog runs on.
+    if (pendingRelease_ == key.Key && ctx_.State().JogRunning) {
+      CancelPendingRelease();
+      return true;
+    }
+    StopPendingRelease();
+  }
   // A held key repeats its press; the jog it started is still running.
   if (key.AutoRepeat || !ctx_.CheckManual()) return true;
   ctx_.State().KeyJogUsed = true;
+  jogKey_ = key.Key;
   Jog(button, ctx_.tables.VelocityIndexOf(ctx_.State().JogSpeed));
   return true;
 }
@@ -89,11 +127,33 @@ void Jogging::KeyUp(const KeyEvent& key) {
   // The release half of a repeat pair is not the key coming up.
   if (key.AutoRepeat) return;
   if (!ctx_.State().KeyJogUsed) return;
-  if (ctx_.State().Operation == LongOperation::None || ctx_.State().JogRunning) motion_.JogStop();
+  if (key.Key == jogKey_ && key.Key != ConsoleKey::Other && ctx_.State().JogRunning) {
+    pendingRelease_ = key.Key;
+    if (!releaseTimer_) {
+      releaseTimer_ = ctx_.console.Loop().CreateTimer(kKeyReleaseGraceMs, false, [this] { StopPendingRelease(); });
+    }
+    releaseTimer_->SetEnabled(true);  // a full grace period from now
+    return;
+  }
+  CancelPendingRelease();
+  if (StopAllowed()) Stop();
+}
+
+void Jogging::StopPendingRelease() {
+  const bool pending = pendingRelease_ != ConsoleKey::Other;
+  CancelPendingRelease();
+  if (!pending) return;
+  if (StopAllowed()) Stop();
+}
+
+void Jogging::CancelPendingRelease() {
+  pendingRelease_ = ConsoleKey::Other;
+  if (releaseTimer_) releaseTimer_->SetEnabled(false);
 }
 
 void Jogging::StopIfRunning() {
-  if (ctx_.State().JogRunning) motion_.JogStop();
+  CancelPendingRelease();
+  if (ctx_.State().JogRunning) Stop();
 }
 
 void Jogging::JogButtonLost() { StopIfRunning(); }

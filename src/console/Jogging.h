@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "console/ManualContext.h"
 #include "console/MotionCommands.h"
@@ -38,8 +40,11 @@ class Jogging {
 
   // The console sees keys first. True when the key was taken (the GUI then drops it).
   bool KeyDown(const KeyEvent& key);
-  // Any key release stops the jog once the keyboard has jogged.
+  // Any key release stops the jog once the keyboard has jogged. The release of the key
+  // that jogs waits kKeyReleaseGraceMs for that key's next press first: X11 reports a held
+  // key's repeats as release/press pairs, and each must not become a stop and a start.
   void KeyUp(const KeyEvent& key);
+  static constexpr int kKeyReleaseGraceMs = 40;
 
   // The GUI calls these when a pressed jog button is hidden or disabled and when the
   // console loses focus: a running jog is stopped, since its mouse-up will never come.
@@ -55,9 +60,19 @@ class Jogging {
   // Starts the jog for `button` with `speed`; in single-step mode X carries speed 0.
   void Jog(JogButton button, int speed);
   void StopIfRunning();
+  // Sends the stop and takes "Jogging X+" off the console.
+  void Stop();
+  bool StopAllowed();
+  // A key release whose grace time ran out, or that something else overtook.
+  void StopPendingRelease();
+  void CancelPendingRelease();
 
   ManualContext& ctx_;
   MotionCommands& motion_;
+  std::unique_ptr<Timer> releaseTimer_;
+  ConsoleKey pendingRelease_ = ConsoleKey::Other;  // Other: none
+  ConsoleKey jogKey_ = ConsoleKey::Other;          // the key whose jog runs
+  std::string progressBeforeJog_;
 };
 
 }  // namespace wendlar

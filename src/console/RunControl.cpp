@@ -199,7 +199,7 @@ void RunControl::RunJob() {
     v.Run_button.SetEnabled(false);
     v.Run_button.SetFontColor(kGray);
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.GcodeReady && runner_ != nullptr) {
+    if (s.GcodeReady && runner_ != nullptr && runner_->PreflightJob()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunGcodeJob();
       ran = true;
@@ -213,7 +213,7 @@ void RunControl::RunJob() {
       status_.Run.JobDisplayName = s.SpoolFileName;
     }
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.SpoolReady && runner_ != nullptr) {
+    if (s.SpoolReady && runner_ != nullptr && runner_->PreflightJob()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunSpoolJob();
       ran = true;
@@ -238,6 +238,7 @@ void RunControl::TogglePause() {
     s.Paused = false;
     console_.View.Pausebut.SetCaption("Pause");
   }
+  status_.ShowMachineState();
 }
 
 void RunControl::PausebutMouseDown() { console_.View.Pausebut.SetRaised(false); }
@@ -260,6 +261,7 @@ void RunControl::EmergencyStop() {
   // moment must not move the machine after the stop.
   ++flags_.StopCount;
   flags_.AbortRun = 1;
+  s.HostStop = false;
   if (JobRunning()) status_.Run.EndedEarly = true;
   sender_.LinkRef().StopMotion();
   (void)sender_.WaitPolls(2);

@@ -31,6 +31,9 @@ class JobRunner {
   virtual void ResetRunCounters() = 0;
   virtual void RunGcodeJob() = 0;
   virtual void RunSpoolJob() = 0;
+  // Reads the whole prepared job without the controller; false (after showing why) when it
+  // may not run. Called before anything of the job is sent.
+  virtual bool PreflightJob() { return true; }
 };
 
 // Settings and actions of other windows; each may stay empty (unchecked, or skipped).

@@ -27,6 +27,18 @@ bool Has(uint8_t byte, uint8_t bit) { return (byte & bit) != 0; }
 
 }  // namespace
 
+const char* MachineStateText(MachineState state) {
+  switch (state) {
+    case MachineState::Offline: return "Offline";
+    case MachineState::Alarm: return "Alarm";
+    case MachineState::Stopped: return "Stopped";
+    case MachineState::Paused: return "Paused";
+    case MachineState::Running: return "Running";
+    case MachineState::Idle: return "Idle";
+  }
+  return "";
+}
+
 std::string InputsString(uint8_t in) {
   std::string s(8, '_');
   if (Has(in, 0x80)) s[0] = 'S';
@@ -83,7 +95,13 @@ void StatusReaction::ShowStatus() {
   if (Hooks.ShowHeadTail) Hooks.ShowHeadTail(head, tail);
   const int fill = BufferFill();
   v.Gauge1.SetPosition(static_cast<int>(Nearest((fill + 20) / 40.0)));
-  v.Gauge1.SetHint("Buffer Ram " + std::to_string(fill));
+  // While a job runs, the records waiting also say how long the machine has work for.
+  std::string hint = "Buffer Ram " + std::to_string(fill);
+  const double rate = Run.Progress.RecordsPerSecond();
+  if (Run.Progress.Running() && rate > 0 && fill > 0) {
+    hint += ", about " + std::to_string(static_cast<int>(Nearest(fill / rate))) + " s";
+  }
+  v.Gauge1.SetHint(hint);
 
   const std::string inputs = InputsString(in);
   v.Micros.SetCaption(inputs);
@@ -121,10 +139,13 @@ void StatusReaction::ShowStatus() {
   }
 
   s.InitRequested = false;
+  if (!Has(st, kStoppedByClick)) s.HostStop = false;
 
   if (Has(st, kStopButton)) v.Running.SetCaption("Stop pressed!");
   if (Has(st, kOvertravel)) v.Running.SetCaption("Overtravel!");
-  if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) v.Running.SetCaption("Stopped by Click");
+  if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault && !s.HostStop) {
+    v.Running.SetCaption("Stopped by Click");
+  }
   if (Has(st, kBusyBit)) {
     s.Busy = true;
     if (Run.ProbeRunning) {
@@ -148,6 +169,36 @@ void StatusReaction::ShowStatus() {
     s.InitRequested = true;
     EnableTask();
   }
+  ShowMachineState();
+}
+
+MachineState StatusReaction::State() const {
+  const ConsoleState& s = console_.State;
+  const uint8_t st = report_.StateByte;
+  if (!link_.Connected || polling_.Silent()) return MachineState::Offline;
+  const bool alarm = Has(st, kStopButton) || Has(st, kOvertravel) || Has(st, kDataChecksum) ||
+                     Has(st, kRamChecksum) || (Has(st, kNotInitialised) && !s.Initialising) || s.DoorOpen ||
+                     s.ServoFault;
+  if (alarm) return MachineState::Alarm;
+  if (s.Paused) return MachineState::Paused;
+  if (Has(st, kRunning) || JobRunning()) return MachineState::Running;
+  if (Has(st, kStoppedByClick) && !s.HostStop) return MachineState::Stopped;
+  return MachineState::Idle;
+}
+
+void StatusReaction::ShowMachineState() {
+  const MachineState state = State();
+  Control& label = console_.View.Machine_state;
+  label.SetCaption(MachineStateText(state));
+  switch (state) {
+    case MachineState::Offline: label.SetBackColor(kGray); break;
+    case MachineState::Alarm: label.SetBackColor(kRed); break;
+    case MachineState::Stopped: label.SetBackColor(kMaroon); break;
+    case MachineState::Paused: label.SetBackColor(kOlive); break;
+    case MachineState::Running: label.SetBackColor(kGreen); break;
+    case MachineState::Idle: label.SetBackColor(kSilver); break;
+  }
+  label.SetFontColor(state == MachineState::Idle ? kBlack : kWhite);
 }
 
 bool StatusReaction::JobRunning() const {
@@ -164,6 +215,7 @@ void StatusReaction::EndJobEarly(const std::string& reason) {
 void StatusReaction::ClearPause() {
   console_.State.Paused = false;
   console_.View.Pausebut.SetCaption("Pause");
+  ShowMachineState();
 }
 
 void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_t st) {
@@ -206,6 +258,7 @@ void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_
   } else {
     Run.JobCompleted = true;
     RefreshRanCount();
+    Run.Progress.Executed(static_cast<uint32_t>(s.RanCount), loop_.NowUs());
     const std::string counts = std::to_string(s.RanCount) + "/" + std::to_string(s.SentCount);
     History("Completed " + counts);
     v.Progress.SetCaption("Completed " + counts);
@@ -213,7 +266,9 @@ void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_
     if (Run.ToolChangeStop && Run.ToolNumber != 0 && Hooks.ShowToolChangePrompt) Hooks.ShowToolChangePrompt();
   }
   s.JobActive = false;
+  Run.Progress.Stop();
   console_.SetConsoleIdle(true);
+  ShowMachineState();
 }
 
 bool StatusReaction::BufferNotEmpty() const { return report_.BufHead != report_.BufTail; }
@@ -232,6 +287,8 @@ void StatusReaction::ShowInfo() {
       (void)tables_.BuildSpeedTable(report_.SpeedSteps);  // a table file that cannot be written is no reason to stop
       if (report_.FirmwareVersion > kFirmwareCornerFinder) v.CornerFinder1.SetEnabled(true);
       // The feed index must name an entry of the new table: the label shows what a job uses.
+      // Nobody chose one yet (first start): the configured contour velocity.
+      if (console_.State.FeedIndex == 0) console_.State.FeedIndex = tables_.VelocityIndexOf(config_.Config.CV_Max);
       console_.State.FeedIndex = std::clamp(console_.State.FeedIndex, 1, report_.SpeedSteps);
       const int feed = console_.State.FeedIndex;
       v.Feedlab.SetCaption(std::to_string(tables_.VelTableX[static_cast<size_t>(feed)]) +
@@ -253,6 +310,11 @@ void StatusReaction::ShowInfo() {
     v.Tooln_lab.SetCaption("Tool # " + std::to_string(b[1]));
     console_.State.RanCount = b[2] + 256 * b[3] + 65536 * b[4];
     ++countReports_;
+    // The line shown is the one the machine works on, not the last one sent.
+    if (Run.Progress.Running()) {
+      Run.Progress.Executed(static_cast<uint32_t>(console_.State.RanCount), loop_.NowUs());
+      if (Run.Progress.ExecutedLine() > 0) v.Gline_lab.SetCaption("Line # " + std::to_string(Run.Progress.ExecutedLine()));
+    }
     v.Progcnt_lab.SetCaption("Sent # " + std::to_string(console_.State.RanCount) + "/" +
                              std::to_string(console_.State.SentCount));
   }
@@ -283,6 +345,7 @@ void StatusReaction::ControllerSilent() {
   v.Progress.SetFontColor(kRed);
   History("Controller not responding");
   flags_.AbortRun = 1;
+  ShowMachineState();
   if (!job) return;
   // The job cannot go on without a controller that answers. Should the controller only be
   // slow, the stop written now reaches it first; the job ends here, not at a report that

@@ -9,6 +9,7 @@
 
 #include "console/CommandSender.h"
 #include "console/Console.h"
+#include "console/JobProgress.h"
 #include "core/EventLoop.h"
 #include "core/RunFlags.h"
 #include "link/Link.h"
@@ -31,7 +32,13 @@ struct RunState {
   bool EndedEarly = false;
   std::string EndReason;         // why, when the controller's state bits do not say it
   bool EndedBySilence = false;   // a silence ended the job: a controller that wakes is stopped
+  JobProgress Progress;          // the line the controller executes
 };
+
+// The machine's state in one word, as the console's large state label and the command line
+// show it.
+enum class MachineState { Offline, Alarm, Stopped, Paused, Running, Idle };
+const char* MachineStateText(MachineState state);
 
 // What the reactions need from windows and modules beside the console. Hooks may stay empty.
 struct StatusHooks {
@@ -92,6 +99,10 @@ class StatusReaction : public StatusReceiver {
 
   // Buffer fill from head and tail for the current buffer size.
   int BufferFill() const;
+  // The state in one word, from the last reports and the console's own state; also shown
+  // in the console's Machine_state label by every report.
+  MachineState State() const;
+  void ShowMachineState();
 
  private:
   void EnableTask() { taskTimer_->SetEnabled(true); }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -37,37 +39,43 @@ fs::path HomeDir::Resolve(std::string_view name) const {
   return exact;
 }
 
-bool HomeDir::WriteTextAtomic(std::string_view name, std::string_view content) const {
+bool HomeDir::WriteTextAtomic(std::string_view name, std::string_view content, std::string* why) const {
+  auto fail = [why](const std::string& reason) {
+    if (why != nullptr) *why = reason;
+    return false;
+  };
   const fs::path target = Resolve(name);
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) return fail("it is a folder");
   fs::path temp = target;
   temp += ".tmp" + std::to_string(::getpid());
   {
     std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) return false;
+    if (f == nullptr) return fail(std::strerror(errno));
     const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    const bool flushed = std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+    const bool flushed = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
+    const int error = errno;
     const bool closed = std::fclose(f) == 0;
     if (!written || !flushed || !closed) {
       std::remove(temp.c_str());
-      return false;
+      return fail(std::strerror(error != 0 ? error : EIO));
     }
   }
-  std::error_code ec;
   fs::rename(temp, target, ec);
   if (ec) {
     std::remove(temp.c_str());
-    return false;
+    return fail(ec.message());
   }
   return true;
 }
 
-bool HomeDir::WriteLinesAtomic(std::string_view name, const std::vector<std::string>& lines) const {
+bool HomeDir::WriteLinesAtomic(std::string_view name, const std::vector<std::string>& lines, std::string* why) const {
   std::string content;
   for (const auto& line : lines) {
     content += line;
     content += "\r\n";
   }
-  return WriteTextAtomic(name, content);
+  return WriteTextAtomic(name, content, why);
 }
 
 bool HomeDir::AppendLine(std::string_view name, std::string_view line) const {

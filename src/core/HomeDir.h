@@ -22,9 +22,12 @@ class HomeDir {
   std::filesystem::path Resolve(std::string_view name) const;
 
   // Writes the whole file through a temporary file and a rename, so a crash or a full
-  // disk never leaves a half-written file. False when anything failed.
-  [[nodiscard]] bool WriteTextAtomic(std::string_view name, std::string_view content) const;
-  [[nodiscard]] bool WriteLinesAtomic(std::string_view name, const std::vector<std::string>& lines) const;
+  // disk never leaves a half-written file. False when anything failed; `why` then gets the
+  // reason in words (the system's own, e.g. "Permission denied").
+  [[nodiscard]] bool WriteTextAtomic(std::string_view name, std::string_view content,
+                                     std::string* why = nullptr) const;
+  [[nodiscard]] bool WriteLinesAtomic(std::string_view name, const std::vector<std::string>& lines,
+                                      std::string* why = nullptr) const;
   // Appends one CR LF line, creating the file when it is missing.
   [[nodiscard]] bool AppendLine(std::string_view name, std::string_view line) const;
 

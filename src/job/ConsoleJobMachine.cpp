@@ -107,7 +107,13 @@ void ConsoleJobMachine::WaitForContinue() {
 }
 
 void ConsoleJobMachine::ShowFeedLabel(const std::string& text) { console_.View.Feedlab.SetCaption(text); }
-void ConsoleJobMachine::ShowLineCounter(const std::string& text) { console_.View.Gline_lab.SetCaption(text); }
+void ConsoleJobMachine::ShowLineCounter(const std::string&) {
+  // The label follows the line the controller executes (the status reaction shows it);
+  // what the engine reads now only tags the records it produces.
+  const int32_t line = Hooks.CurrentLine ? Hooks.CurrentLine() : 0;
+  segments_.LineTag = line;
+  link_.RecordTag = line;
+}
 void ConsoleJobMachine::ShowCodeLine(const std::string& text) { console_.CodeLines.Add(text); }
 
 void ConsoleJobMachine::ShowMessage(const std::string& text) {

@@ -20,6 +20,7 @@ struct JobMachineHooks {
   std::function<void()> StartDebugLog;     // creates "debug.txt" when the console's option is set
   std::function<bool()> KnifeMode;
   std::function<bool()> SecondHeadMachine;
+  std::function<int32_t()> CurrentLine;    // the job line being carried out
 };
 
 // After a stop (AbortRun) nothing that moves the machine leaves the host: the engine's end

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
+#include "config/WorkOffsets.h"
 #include "core/Numbers.h"
 
 namespace wendlar {
@@ -76,6 +78,13 @@ bool IsDrillMode(int mode) { return mode == 73 || (mode >= 81 && mode <= 84); }
 
 }  // namespace
 
+void SetGcodeFixture(GcodeState& state, double x, double y) {
+  state.FixtureX = x;
+  state.FixtureY = y;
+  state.TargetX = state.PrevX + state.HeadOffsetX - x;
+  state.TargetY = state.PrevY + state.HeadOffsetY - y;
+}
+
 void StartGcodeState(GcodeState& state, double machineX, double machineY, double machineZ) {
   state.TargetX = state.PrevX = machineX;
   state.TargetY = state.PrevY = machineY;
@@ -90,6 +99,8 @@ void StartGcodeState(GcodeState& state, double machineX, double machineY, double
   state.DwellPending = false;
   state.ReturnToR = true;
   state.HeadOffsetX = state.HeadOffsetY = 0;
+  state.FixtureX = state.FixtureY = 0;
+  state.ProgramEnded = false;
   state.LaserMode = false;
   state.WordR = 0;
 }
@@ -100,8 +111,13 @@ GcodeReader::GcodeReader(GcodeState& state, JobRunState& run, JobMachine& machin
 
 bool GcodeReader::SkipsLine(std::string_view line) {
   if (line.size() <= 1) return true;
+  if (line[0] == '(') {
+    // A leading comment hides the line only when nothing follows its closing parenthesis.
+    size_t close = line.find(')');
+    return close == std::string_view::npos || line.find_first_not_of(' ', close + 1) == std::string_view::npos;
+  }
   switch (line[0]) {
-    case '!': case '%': case '(': case '*': case '/': case ':': case ';': case '[': case '\\': case '{':
+    case '!': case '%': case '*': case '/': case ':': case ';': case '[': case '\\': case '{':
       return true;
     default:
       return false;
@@ -110,9 +126,68 @@ bool GcodeReader::SkipsLine(std::string_view line) {
 
 void GcodeReader::Message(const char* text) { m_.ShowMessage(text); }
 
-void GcodeReader::Refuse(const char* text) {
-  Message(text);
+void GcodeReader::Refuse(const std::string& text) {
+  if (refusals_ != nullptr) {
+    refusals_->push_back({s_.FileLineNo, text});
+    return;
+  }
+  Message((s_.FileLineNo > 0 ? "line " + std::to_string(s_.FileLineNo) + ": " + text : text).c_str());
   flags_.AbortRun = 1;
+}
+
+void GcodeReader::NoteRefusal(std::string text) {
+  if (lineRefusal_.empty()) lineRefusal_ = std::move(text);
+}
+
+void GcodeReader::KeepPosition() {
+  s_.TargetX = s_.PrevX + OffX();
+  s_.TargetY = s_.PrevY + OffY();
+  s_.TargetZ = s_.PrevZ;
+}
+
+namespace {
+
+std::string GcodeText(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "G%.3f", v);
+  std::string g(text);
+  while (g.back() == '0') g.pop_back();
+  if (g.back() == '.') g.pop_back();
+  return g;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+void GcodeReader::CheckForeignLetter(char c, const std::string& t, size_t i) {
+  const size_t n = t.size();
+  switch (c) {
+    case '#': NoteRefusal(kMsgParameters); break;
+    case '$': {
+      // A controller system command ($H homes, $X unlocks): not part of a program here.
+      size_t end = t.find(' ', i);
+      NoteRefusal("Error " + t.substr(i, std::min(end, n) - i) + " not supported");
+      break;
+    }
+    case 'O': {
+      // A program number is harmless; O-word control flow (sub, call, if, while) is not.
+      size_t j = i + 1;
+      while (j < n && (IsDigit(t[j]) || t[j] == ' ')) ++j;
+      if (j < n && (t[j] == '<' || IsLetter(t[j]))) NoteRefusal(kMsgOWords);
+      break;
+    }
+    case 'A': case 'B': case 'C': case 'E': case 'U': case 'V': case 'W': {
+      size_t j = i + 1;
+      while (j < n && t[j] == ' ') ++j;
+      if (j < n && (IsDigit(t[j]) || t[j] == '-' || t[j] == '+' || t[j] == '.' || t[j] == '#' || t[j] == '[')) {
+        NoteRefusal(std::string("Error ") + c + " axis not supported");
+      }
+      break;
+    }
+    default: break;
+  }
 }
 
 void GcodeReader::ParseGcodeLine() {
@@ -121,7 +196,11 @@ void GcodeReader::ParseGcodeLine() {
   s_.DwellPending = false;
   s_.WordH = -100.0;
   s_.ValueError = false;
-  s_.LineHasR = s_.LineHasIJ = false;
+  s_.LineHasR = s_.LineHasIJ = s_.LineHasXY = s_.LineHasZ = s_.LineSetsCycle = false;
+  // Arc centre offsets belong to their own line: an omitted I or J is 0.
+  s_.WordI = s_.WordJ = 0;
+  lineRefusal_.clear();
+  unknownG_ = -1;
   run_.LineCounter += 1;
   m_.ShowLineCounter("Line # " + std::to_string(run_.LineCounter));
 
@@ -130,22 +209,57 @@ void GcodeReader::ParseGcodeLine() {
   bool errorListed = false;
   for (size_t i = 0; i < n && flags_.AbortRun == 0; ++i) {
     char c = t[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c == '(') {
+      // A comment ends at its closing parenthesis; the line goes on after it.
+      size_t close = t.find(')', i + 1);
+      if (close == std::string::npos) break;
+      i = close;
+      continue;
+    }
+    if (c == '$') {
+      CheckForeignLetter(c, t, i);
+      break;
+    }
+    if (c == '[') {
+      NoteRefusal(kMsgExpressions);
+      break;
+    }
     if (IsCommentChar(c)) break;
-    if (!IsWordLetter(c)) continue;
+    if (!IsWordLetter(c)) {
+      if (c > '9' || c == '#') CheckForeignLetter(c, t, i);
+      continue;
+    }
     valueText_.clear();
-    for (size_t j = i + 1; j < n && IsValueChar(t[j]); ++j) {
+    size_t j = i + 1;
+    for (; j < n && IsValueChar(t[j]); ++j) {
       if (t[j] != ' ') valueText_.push_back(t[j]);
     }
     double value = 0;
-    s_.ValueError = !ConvertValue(valueText_, value);
+    bool ok = ConvertValue(valueText_, value);
+    // An exponent (X1e300) is not a number of this dialect, not X1 followed by an E word.
+    if (ok && j < n && (t[j] == 'e' || t[j] == 'E') && t[j - 1] != ' ') ok = false;
+    s_.ValueError = !ok;
+    if (!ok && j < n && (t[j] == '#' || t[j] == '[')) {
+      NoteRefusal(t[j] == '#' ? kMsgParameters : kMsgExpressions);
+    } else if (!ok) {
+      size_t end = j;
+      while (end < n && end - i < 24 && t[end] != ' ' && !IsWordLetter(t[end])) ++end;
+      std::string word = t.substr(i, end - i);
+      word[0] = c;
+      NoteRefusal("Error malformed value " + word);
+    }
     s_.ArcEndX = s_.WordX;
     s_.ArcEndY = s_.WordY;
     ApplyWord(c, value);
     // One message per line: a line of junk letters would otherwise flood the list.
     if (s_.ValueError && !errorListed) {
-      m_.AddComList(kMsgValueError + std::to_string(s_.ParserLineNo));
+      m_.AddComList(kMsgValueError + std::to_string(s_.FileLineNo > 0 ? s_.FileLineNo : s_.ParserLineNo));
       errorListed = true;
     }
+  }
+  if (unknownG_ >= 0 && (s_.LineHasXY || s_.LineHasZ || s_.LineHasIJ)) {
+    NoteRefusal("Error G" + std::to_string(unknownG_) + " not supported");
   }
   s_.ParserLineNo += 1;
 }
@@ -158,18 +272,21 @@ void GcodeReader::ApplyWord(char letter, double v) {
     case 'X':
       s_.WordX = v;
       ++s_.MotionWords;
+      s_.LineHasXY = true;
       if (arcMode) s_.ArcEndX = v;
       else if (straightMode) s_.TargetX = s_.Incremental ? s_.TargetX + v : v;
       break;
     case 'Y':
       s_.WordY = v;
       ++s_.MotionWords;
+      s_.LineHasXY = true;
       if (arcMode) s_.ArcEndY = v;
       else if (straightMode) s_.TargetY = s_.Incremental ? s_.TargetY + v : v;
       break;
     case 'Z':
       s_.WordZ = v;
       ++s_.MotionWords;
+      s_.LineHasZ = true;
       if (arcMode || straightMode) {
         if (s_.Incremental) {
           s_.TargetZ += v;
@@ -177,6 +294,7 @@ void GcodeReader::ApplyWord(char letter, double v) {
           s_.TargetZ = v;
           if (v > s_.TopZ) s_.TopZ = v;
         }
+        if (IsDrillMode(mode)) s_.CycleZ = s_.TargetZ;
       }
       break;
     case 'I': s_.WordI = v; ++s_.MotionWords; s_.LineHasIJ = true; break;
@@ -195,7 +313,12 @@ void GcodeReader::ApplyWord(char letter, double v) {
     case 'R': s_.WordR = v; s_.LineHasR = true; break;
     case 'Q': s_.WordQ = v; break;
     case 'H': s_.WordH = v; break;
-    case 'M': s_.McodeWord = ClampInt(v); break;
+    case 'M':
+      s_.McodeWord = ClampInt(v);
+      if (s_.McodeWord == 98 || s_.McodeWord == 99) {
+        NoteRefusal("Error M" + std::to_string(s_.McodeWord) + " subroutine calls not supported");
+      }
+      break;
     case 'S':
       if (mode == 0) {
         // The speed command goes straight out; buffered feeds must not be overtaken.
@@ -208,15 +331,28 @@ void GcodeReader::ApplyWord(char letter, double v) {
       ++s_.MotionWords;
       s_.McodeWord = 6;
       break;
-    case 'G': ApplyGcode(ClampInt(v)); break;
+    case 'G': ApplyGcode(v); break;
     default: break;
   }
 }
 
-void GcodeReader::ApplyGcode(int code) {
+void GcodeReader::ApplyGcode(double value) {
   const bool metric = config_.Units.UnitsFactor != 1000.0;
+  const int code = ClampInt(value);
+  if (static_cast<double>(code) != value) {
+    // A decimal code is never rounded into another one. G91.1 (arc centres relative to the
+    // start) is how this reader always takes them.
+    if (std::fabs(value - 91.1) < 1e-6) return;
+    NoteRefusal("Error " + GcodeText(value) + " not supported");
+    return;
+  }
   switch (code) {
-    case 0: case 1: case 2: case 3: case 73: case 81: case 82: case 83: case 84:
+    case 73: case 81: case 82: case 83: case 84:
+      if (!IsDrillMode(s_.MotionMode)) s_.CycleZ = s_.TargetZ;
+      s_.MotionMode = code;
+      s_.LineSetsCycle = true;
+      break;
+    case 0: case 1: case 2: case 3:
       s_.MotionMode = code;
       break;
     case 80: s_.MotionMode = 0; break;
@@ -225,21 +361,43 @@ void GcodeReader::ApplyGcode(int code) {
     case 91: s_.Incremental = true; Message(kMsgG91); break;
     case 98: s_.ReturnToR = false; break;
     case 99: s_.ReturnToR = true; break;
-    case 18: Refuse(kMsgG18); break;
-    case 19: Refuse(kMsgG19); break;
+    case 18: NoteRefusal(kMsgG18); break;
+    case 19: NoteRefusal(kMsgG19); break;
     case 20:
       if (metric) {
         Message(kMsgImperialFile);
-        Refuse(kMsgToImperial);
+        NoteRefusal(kMsgToImperial);
       }
       break;
     case 21:
       if (!metric) {
         Message(kMsgMetricFile);
-        Refuse(kMsgToMetric);
+        NoteRefusal(kMsgToMetric);
       }
       break;
-    default: break;
+    // Known to change nothing of the path here.
+    case 15: case 17: case 40: case 43: case 49: case 50: case 61: case 64: case 69: case 94: case 97:
+      break;
+    case 54: case 55: case 56: case 57: case 58: case 59:
+      // Fixtures 1 to 6 for the rest of the job. The machine stays where it is, so the
+      // position is taken anew in the fixture's coordinates.
+      if (fixtures_ != nullptr) {
+        const OffsetXY& f = fixtures_->WorkOffsets[static_cast<size_t>(code - 54)];
+        s_.FixtureX = f.X;
+        s_.FixtureY = f.Y;
+        s_.TargetX = s_.PrevX + OffX();
+        s_.TargetY = s_.PrevY + OffY();
+      }
+      break;
+    case 41: case 42: NoteRefusal("Error G" + std::to_string(code) + " cutter compensation not supported"); break;
+    case 53: NoteRefusal(kMsgG53); break;
+    // Coordinate-system changes, machine-zero moves, probing, threading and motion modes this
+    // dialect lacks: refused with or without axis words.
+    case 5: case 7: case 10: case 12: case 13: case 16: case 28: case 30: case 32: case 33: case 34:
+    case 38: case 51: case 52: case 68: case 74: case 76: case 85: case 86: case 87: case 88: case 89: case 92:
+      NoteRefusal("Error G" + std::to_string(code) + " not supported");
+      break;
+    default: unknownG_ = code; break;
   }
 }
 
@@ -272,13 +430,19 @@ void GcodeReader::RunGcodeLine() {
 }
 
 bool GcodeReader::Step(GcodeLineSource& source) {
-  if (!source.ReadLine(lineText_)) return false;
+  if (s_.ProgramEnded || !source.ReadLine(lineText_)) return false;
   s_.GcodeLineText.swap(lineText_);
+  s_.FileLineNo = source.LineNumber();
   RunGcodeLine();
   return true;
 }
 
 void GcodeReader::ExecuteGcodeLine() {
+  if (!lineRefusal_.empty()) {
+    Refuse(lineRefusal_);
+    KeepPosition();
+    return;
+  }
   bool done = true;
   if (s_.DwellPending) {
     m_.FlushSegments();
@@ -288,25 +452,41 @@ void GcodeReader::ExecuteGcodeLine() {
     switch (s_.MotionMode) {
       case 0: done = Rapid(); break;
       case 1: if (moved) done = Feed(); break;
-      case 2: case 3: if (moved) done = Arc(); break;
-      case 73: done = Peck(); break;
-      case 83: if (moved) done = Peck(); break;
-      case 81: case 82: done = Drill(); break;
-      case 84: if (moved) done = Drill(); break;
+      case 2: case 3:
+        // An arc needs an end or a centre on its own line; a lone Z under G2 is a plain feed,
+        // a lone F moves nothing.
+        if (s_.LineHasXY || s_.LineHasIJ) {
+          done = Arc();
+        } else if (s_.TargetZ != s_.PrevZ) {
+          done = Feed();
+        }
+        break;
+      case 73: case 81: case 82: case 83: case 84:
+        // A modal cycle repeats only where the program names a new hole position.
+        if (s_.LineHasXY || s_.LineSetsCycle) {
+          done = s_.MotionMode == 73 || s_.MotionMode == 83 ? Peck() : Drill();
+        } else {
+          KeepPosition();
+        }
+        break;
       default: break;
     }
     if (done) done = Mcode();
   }
-  if (!done) return;  // refused: the run ends, the position stays where the machine is
-  s_.PrevX = s_.TargetX - s_.HeadOffsetX;
-  s_.PrevY = s_.TargetY - s_.HeadOffsetY;
+  if (!done) {
+    // Refused: the run ends (or the pre-flight goes on) with the position where the machine is.
+    KeepPosition();
+    return;
+  }
+  s_.PrevX = s_.TargetX - OffX();
+  s_.PrevY = s_.TargetY - OffY();
   s_.PrevZ = s_.TargetZ;
 }
 
 bool GcodeReader::Rapid() {
   const MachineConfig& c = config_.Config;
   if (m_.SegmentsPending()) m_.FlushSegments();
-  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  double x = s_.TargetX - OffX(), y = s_.TargetY - OffY();
   auto xs = Steps(x, c.Xscale), ys = Steps(y, c.Yscale), zs = Steps(s_.TargetZ, c.Zscale);
   if (!xs || !ys || !zs) {
     Refuse(kMsgLong3);
@@ -332,7 +512,7 @@ bool GcodeReader::Rapid() {
 
 bool GcodeReader::Feed() {
   const MachineConfig& c = config_.Config;
-  auto xs = Steps(s_.TargetX - s_.HeadOffsetX, c.Xscale), ys = Steps(s_.TargetY - s_.HeadOffsetY, c.Yscale);
+  auto xs = Steps(s_.TargetX - OffX(), c.Xscale), ys = Steps(s_.TargetY - OffY(), c.Yscale);
   auto zs = Steps(s_.TargetZ, c.Zscale);
   if (!xs || !ys || !zs) {
     Refuse(kMsgLong3);
@@ -356,7 +536,27 @@ bool GcodeReader::Arc() {
   }
   const MachineConfig& c = config_.Config;
   const double uf = config_.Units.UnitsFactor;
-  const double endX = s_.ArcEndX - s_.HeadOffsetX, endY = s_.ArcEndY - s_.HeadOffsetY;
+  const double endX = s_.ArcEndX - OffX(), endY = s_.ArcEndY - OffY();
+  if (!s_.LineHasIJ) {
+    // Without a centre there is no arc: a line that stays put is harmless, any other is refused.
+    if (endX != s_.PrevX || endY != s_.PrevY) {
+      Refuse(kMsgArcNoCentre);
+      return false;
+    }
+    s_.TargetX = s_.PrevX + OffX();
+    s_.TargetY = s_.PrevY + OffY();
+    return s_.TargetZ == s_.PrevZ || Feed();
+  }
+  {
+    // An end off the circle would be cut as a jump from the circle to the end.
+    const double r0 = std::hypot(s_.WordI, s_.WordJ);
+    const double r1 = std::hypot(endX - (s_.PrevX + s_.WordI), endY - (s_.PrevY + s_.WordJ));
+    const double tolerance = std::max(uf == 1000.0 ? 0.002 : 0.05, 0.001 * r0);
+    if (std::isfinite(r0) && std::isfinite(r1) && std::fabs(r1 - r0) > tolerance) {
+      Refuse(kMsgArcEnd);
+      return false;
+    }
+  }
   ArcResolution res;
   res.Res = c.Arc_rez;
   res.Scale = c.Xscale;
@@ -383,8 +583,8 @@ bool GcodeReader::Arc() {
   }
   if (plan.Empty) {
     // Nothing to cut: the machine stays at the start, and so does the position.
-    s_.TargetX = s_.PrevX + s_.HeadOffsetX;
-    s_.TargetY = s_.PrevY + s_.HeadOffsetY;
+    s_.TargetX = s_.PrevX + OffX();
+    s_.TargetY = s_.PrevY + OffY();
     return true;
   }
   const int speed = FeedValue();
@@ -413,7 +613,7 @@ bool GcodeReader::Arc() {
 
 bool GcodeReader::DrillPosition(int32_t& xs, int32_t& ys) {
   const MachineConfig& c = config_.Config;
-  double x = s_.TargetX - s_.HeadOffsetX, y = s_.TargetY - s_.HeadOffsetY;
+  double x = s_.TargetX - OffX(), y = s_.TargetY - OffY();
   auto sx = Steps(x, c.Xscale), sy = Steps(y, c.Yscale);
   if (!sx || !sy) return false;
   xs = *sx;
@@ -421,30 +621,52 @@ bool GcodeReader::DrillPosition(int32_t& xs, int32_t& ys) {
   return true;
 }
 
+bool GcodeReader::CycleStart(int32_t xs, int32_t ys) {
+  const MachineConfig& c = config_.Config;
+  const int drop = m_.SpeedIndexOf(c.Z_1st_drop);
+  m_.FlushSegments();
+  // The tool never travels to the hole below the R level.
+  bool atR = s_.PrevZ == s_.WordR;
+  if (s_.PrevZ < s_.WordR) {
+    m_.MoveZ(-*Steps(s_.WordR, c.Zscale), drop, false);
+    atR = true;
+  }
+  if (s_.TargetX - OffX() != s_.PrevX || s_.TargetY - OffY() != s_.PrevY) m_.RapidXY(xs, ys);
+  return atR;
+}
+
 bool GcodeReader::Peck() {
   const MachineConfig& c = config_.Config;
+  const double uf = config_.Units.UnitsFactor;
+  if (s_.Incremental) {
+    Refuse(kMsgDrillG91);
+    return false;
+  }
   if (!(s_.WordQ > 0)) {
     Refuse(kMsgPeckQ);
     return false;
   }
-  const double bottom = s_.WordR - std::fabs(s_.TargetZ);
+  if (c.Zscale > 0 && s_.WordQ < 1.0 / (uf * c.Zscale)) {
+    Refuse(kMsgPeckStep);
+    return false;
+  }
+  // The bottom is the programmed Z, as for G81, not a depth below R.
+  const double bottom = s_.CycleZ;
   int32_t xs = 0, ys = 0;
   if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(bottom, c.Zscale) ||
       !Steps(s_.TopZ, c.Zscale)) {
     Refuse(kMsgLong3);
     return false;
   }
-  m_.FlushSegments();
-  if (s_.TargetX - s_.HeadOffsetX != s_.PrevX || s_.TargetY - s_.HeadOffsetY != s_.PrevY) m_.RapidXY(xs, ys);
+  const bool atR = CycleStart(xs, ys);
   const int feed = FeedValue();
   const int drop = m_.SpeedIndexOf(c.Z_1st_drop), raise = m_.SpeedIndexOf(c.Z_raise_vel);
-  const double uf = config_.Units.UnitsFactor;
   // A peck below one file unit would only repeat the same step position.
   const double peck = std::max(s_.WordQ, 1.0 / uf);
   const double retract = uf == 1000.0 ? kG73RetractInch : kG73RetractMm;
   auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
   double level = s_.WordR;
-  m_.MoveZ(zSteps(level), drop, false);
+  if (!atR) m_.MoveZ(zSteps(level), drop, false);
   do {
     level = std::max(level - peck, bottom);
     m_.MoveZ(zSteps(level), feed, false);
@@ -455,30 +677,37 @@ bool GcodeReader::Peck() {
     }
   } while (level > bottom && flags_.AbortRun == 0);
   m_.MoveZ(zSteps(s_.TopZ), drop, false);
-  // Later feeds count their deltas from where the cycle left the machine.
+  // Later moves start from where the cycle left the tool, not from the hole's bottom.
   m_.SetLastStep(xs, ys, zSteps(s_.TopZ));
+  s_.TargetZ = s_.TopZ;
   ++stats_.DrillCycles;
   return true;
 }
 
 bool GcodeReader::Drill() {
   const MachineConfig& c = config_.Config;
+  if (s_.Incremental) {
+    Refuse(kMsgDrillG91);
+    return false;
+  }
+  const double bottom = s_.CycleZ;
   int32_t xs = 0, ys = 0;
-  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(s_.TargetZ, c.Zscale) ||
+  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(bottom, c.Zscale) ||
       !Steps(s_.TopZ, c.Zscale)) {
     Refuse(kMsgLong3);
     return false;
   }
-  m_.FlushSegments();
-  if (s_.TargetX - s_.HeadOffsetX != s_.PrevX || s_.TargetY - s_.HeadOffsetY != s_.PrevY) m_.RapidXY(xs, ys);
+  const bool atR = CycleStart(xs, ys);
   auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
-  if (s_.TargetZ != s_.PrevZ) m_.MoveZ(zSteps(s_.WordR), m_.SpeedIndexOf(c.Z_1st_drop), false);
+  if (!atR) m_.MoveZ(zSteps(s_.WordR), m_.SpeedIndexOf(c.Z_1st_drop), false);
   m_.Dwell(0.2);
-  m_.MoveZ(zSteps(s_.TargetZ), FeedValue(), false);
+  m_.MoveZ(zSteps(bottom), FeedValue(), false);
   if (s_.MotionMode == 82) m_.Dwell(0.4);
   double up = s_.ReturnToR ? s_.WordR : s_.TopZ;
   m_.MoveZ(zSteps(up), m_.SpeedIndexOf(c.Z_raise_vel), false);
+  // Later moves start from where the cycle left the tool, not from the hole's bottom.
   m_.SetLastStep(xs, ys, zSteps(up));
+  s_.TargetZ = up;
   ++stats_.DrillCycles;
   return true;
 }
@@ -536,6 +765,8 @@ bool GcodeReader::Mcode() {
       m_.SetLaser(true);
       break;
     case 26: m_.FlushSegments(); m_.SetLaser(false); break;
+    // The program ends here: what follows (subprograms after M30, leftovers) is not run.
+    case 2: case 30: s_.ProgramEnded = true; break;
     default: break;
   }
   return true;

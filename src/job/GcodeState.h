@@ -18,18 +18,30 @@ struct GcodeState {
   bool ReturnToR = true;
   bool DwellPending = false;
   bool LaserMode = false;
+  bool ProgramEnded = false;  // M2 or M30 was run: no further line is read
   double CurrentFeed = 1.0;
   double TargetX = 0, TargetY = 0, TargetZ = 0;
   double PrevX = 0, PrevY = 0, PrevZ = 0;
   double ArcEndX = 0, ArcEndY = 0;
   double TopZ = 0;
   double HeadOffsetX = 0, HeadOffsetY = 0;
-  int ParserLineNo = 1;  // lines parsed, counted from 1; named by "ERR AT LINE #"
+  double FixtureX = 0, FixtureY = 0;  // the work offset in force, added to program X and Y
+  int ParserLineNo = 1;  // lines parsed, counted from 1
+  int FileLineNo = 0;    // the file's own number of the line being read; named by messages
+  double CycleZ = 0;     // the drilling cycle's bottom, kept while the cycle is modal
 
   // Per line, set by the scan.
   int MotionWords = 0;
   bool ValueError = false;
   bool LineHasR = false, LineHasIJ = false;
+  bool LineHasXY = false, LineHasZ = false;
+  bool LineSetsCycle = false;  // a drilling-cycle G code stands on the line
+};
+
+// A line or record the job may not run, with the file's line number (or record number).
+struct JobRefusal {
+  int Line = 0;
+  std::string Text;
 };
 
 // Counters and stop flags of a run, shared by the two engines and read by the console.
@@ -43,5 +55,7 @@ struct JobRunState {
 // Resets the state at the start of a G-code run from the machine position in user units.
 // WordQ and WordL carry over from the last run.
 void StartGcodeState(GcodeState& state, double machineX, double machineY, double machineZ);
+// Puts a work offset in force at the start of a run, keeping the machine position.
+void SetGcodeFixture(GcodeState& state, double x, double y);
 
 }  // namespace wendlar

@@ -10,10 +10,9 @@ struct CheckOptions {
   bool Metric = false;  // the machine configuration is metric (default: inch)
 };
 
-// Reads a G-code program or a spooler job (*.VRJ) through the real reader and segment buffer
-// into a counting sink and prints the drawing limits, the counts and every reader message
-// with its line. True when the job would run to its end; false when it would stop
-// (AbortRun) or cannot be opened.
+// Pre-flights a G-code program or a spooler job (*.VRJ) on the default machine and prints its
+// drawing limits, counts, messages and every refusal with its line. True when the job would
+// run; false when it is refused or cannot be opened.
 bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options, std::ostream& out);
 
 }  // namespace wendlar

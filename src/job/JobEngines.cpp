@@ -55,13 +55,16 @@ JobEngines::JobEngines(EngineContext context)
     : Machine(context.manual, context.link, context.console, context.segments, context.tables, context.flags),
       ctx_(context),
       reader_(Gcode, Run, Machine, context.config, context.flags),
-      stepper_(Machine, Machine, context.config, context.flags, Spool) {}
+      stepper_(Machine, Machine, context.config, context.flags, Spool) {
+  reader_.SetFixtures(&ctx_.offsets);
+}
 
 bool JobEngines::PrepareGcodeFile(const std::string& path) {
   CloseGcodeFile();
   auto source = std::make_unique<GcodeLineSource>(std::filesystem::path(path));
   if (!source->Ok()) return false;
   source_ = std::move(source);
+  gcodePath_ = path;
   return true;
 }
 
@@ -76,6 +79,7 @@ bool JobEngines::ScanSpoolFile(const std::string& path) {
   const uint8_t abort = ctx_.flags.AbortRun;
   SpoolFile.Reader.Close();
   const bool ok = OpenSpoolJob(path, SpoolFile, ctx_.config, Machine, ctx_.flags);
+  spoolPath_ = path;
   if (abort != 0) ctx_.flags.AbortRun = abort;
   if (ok) Spool.WorkTopZ = SpoolFile.WorkTopZ;
   return ok;
@@ -85,6 +89,32 @@ void JobEngines::CloseSpoolFile() {
   SpoolFile.Reader.Close();
   keepSpoolState_ = false;
   ResumePending = false;
+}
+
+bool JobEngines::PreflightJob() {
+  const ConsoleState& cs = ctx_.console.State;
+  PreflightStart start;
+  start.MachineX = cs.MachineX;
+  start.MachineY = cs.MachineY;
+  start.MachineZ = cs.MachineZ;
+  start.StepX = cs.MachineXSteps;
+  start.StepY = cs.MachineYSteps;
+  start.StepZ = cs.MachineZSteps;
+  start.OffsetX = ctx_.offsets.ActiveOffsetX;
+  start.OffsetY = ctx_.offsets.ActiveOffsetY;
+  start.Offsets = &ctx_.offsets;
+  LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
+  if (LastPreflight.Ok()) {
+    // What the job will do, shown with it before it starts.
+    for (const std::string& line : PreflightSummary(LastPreflight, ctx_.config.Units)) Machine.ShowCodeLine(line);
+    return true;
+  }
+  const size_t n = LastPreflight.Refusals.size();
+  const std::string what = LastPreflight.Spool ? (n == 1 ? " record" : " records") : (n == 1 ? " line" : " lines");
+  StopWith(LastPreflight.Opened ? "Job refused: " + std::to_string(n) + what + " cannot run" : kMsgIoError);
+  ctx_.flags.AbortRun = 0;  // nothing was started, so nothing has to stop
+  for (const std::string& line : RefusalLines(LastPreflight, 10)) Machine.ShowMessage(line);
+  return false;
 }
 
 void JobEngines::ResetRunCounters() {
@@ -111,8 +141,10 @@ void JobEngines::Handshake() {
   link.SetDirectSend(true);
   ctx_.console.SetConsoleIdle(false);
   link.QueueCommand(commands::ClearProgramCounter());
-  // The controller's executed count starts again from 0; so does the host's copy of it.
+  // The controller's executed count starts again from 0; so does the host's copy of it,
+  // and the map from executed records back to the job's lines.
   s.RanCount = 0;
+  ctx_.status.Run.Progress.Start(ctx_.loop.NowUs());
   ctx_.loop.PumpMessages();
 
   // The buffer counts as reset once the controller reports it empty.
@@ -187,12 +219,15 @@ void JobEngines::EndCommon() {
 
 void JobEngines::RunGcodeJob() {
   if (!source_) return;
+  spoolRunning_ = false;
   const ConsoleState& cs = ctx_.console.State;
   const MachineConfig& c = ctx_.config.Config;
   // Feeds count their deltas from where the controller says the machine is.
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   if (!keepGcodeState_) {
     StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
+    // The program runs in the work offset the console shows, as spooler jobs do.
+    SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
     Machine.SetLaserSegments(false);
   } else if (!ResumePending) {
     // After a tool change only the position is taken anew; the modal state carries on.
@@ -239,6 +274,7 @@ void JobEngines::RunGcodeJob() {
 
 void JobEngines::RunSpoolJob() {
   if (!SpoolFile.Reader.IsOpen()) return;
+  spoolRunning_ = true;
   ConsoleState& cs = ctx_.console.State;
   const double uf = ctx_.config.Units.UnitsFactor;
   if (Hooks.ApplyConfigDialog) Hooks.ApplyConfigDialog();
@@ -349,16 +385,22 @@ bool JobEngines::ResumeGcodeAtLine(int line) {
   const double uf = ctx_.config.Units.UnitsFactor;
   StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
   SkipMachine skip;
+  skip.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   JobRunState scratchRun;
   RunFlags scratchFlags;
+  SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
   GcodeReader reader(Gcode, scratchRun, skip, ctx_.config, scratchFlags);
+  reader.SetFixtures(&ctx_.offsets);
   while (source_->LineNumber() < line - 1 && scratchFlags.AbortRun == 0) {
     if (!reader.Step(*source_)) break;
   }
   if (scratchFlags.AbortRun != 0 || source_->LineNumber() < line - 1) return false;
   ResumeX = FileUnits(Gcode.PrevX, uf);
   ResumeY = FileUnits(Gcode.PrevY, uf);
-  ResumeZ = FileUnits(Gcode.PrevZ, uf);
+  // Z from where the skipped lines left the tool (a drilling cycle, a tool change), as the
+  // spooler resume does, not from the last programmed Z.
+  const double zScale = ctx_.config.Config.Zscale;
+  ResumeZ = zScale > 0 ? static_cast<int32_t>(Nearest(-skip.LastStepZ() / zScale)) : FileUnits(Gcode.PrevZ, uf);
   ResumeSpindle = skip.Spindle;
   Machine.SetLaserSegments(Gcode.LaserMode);
   ResumePending = true;

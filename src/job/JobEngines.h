@@ -2,6 +2,7 @@
 // the G-code and spooler loops, and the end sequence that always sends the end-of-job record.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "job/GcodeFile.h"
 #include "job/GcodeReader.h"
 #include "job/GcodeState.h"
+#include "job/Preflight.h"
 #include "job/SpoolEngine.h"
 #include "job/SpoolFile.h"
 #include "link/Link.h"
@@ -82,6 +84,13 @@ class JobEngines : public JobRunner {
   void ResetRunCounters() override;
   void RunGcodeJob() override;
   void RunSpoolJob() override;
+  // Pre-flights the job of the console's job mode from the machine's position and the active
+  // work offset; when it is refused, Progress says so in red and the message list and
+  // code-line panel show the first ten refusals and their count.
+  bool PreflightJob() override;
+
+  // What the last pre-flight found.
+  PreflightResult LastPreflight;
 
   // Reads the open G-code program's lines before `line` without sending anything, keeps the
   // interpreter's modal state and position, and sets up the resume move. False when the
@@ -99,6 +108,8 @@ class JobEngines : public JobRunner {
   bool LastRunStopped() const { return lastRunStopped_; }
   // True when the next G-code run continues the interpreter's state (tool change or resume).
   bool Continuing() const { return keepGcodeState_; }
+  // The line (G-code) or record (spooler job) the engine is on: the file's own numbering.
+  int32_t CurrentLine() const { return spoolRunning_ ? Run.LineCounter : std::max(0, GcodeLineRead()); }
 
  private:
   // Steps 3 to 5 of the start: program counter, buffer reset, ready wait.
@@ -111,12 +122,14 @@ class JobEngines : public JobRunner {
 
   EngineContext ctx_;
   std::unique_ptr<GcodeLineSource> source_;
+  std::string gcodePath_, spoolPath_;
   GcodeReader reader_;
   SpoolStepper stepper_;
   bool keepGcodeState_ = false;
   bool keepSpoolState_ = false;  // the next spooler run goes on from a resume's state
   bool debugOpened_ = false;
   bool lastRunStopped_ = false;
+  bool spoolRunning_ = false;
 };
 
 }  // namespace wendlar

@@ -49,9 +49,41 @@ void SpoolStepper::SetHeadOffsets(double x, double y) {
   s_.HeadOffY = ToInt32(y * uf);
 }
 
+void SpoolStepper::Refuse(const std::string& text) {
+  if (refusals_ != nullptr) {
+    refusals_->push_back({recordNumber_, text});
+    return;
+  }
+  m_.ShowMessage(recordNumber_ > 0 ? "record " + std::to_string(recordNumber_) + ": " + text : text);
+  flags_.AbortRun = 1;
+}
+
+bool SpoolStepper::InRange(const SpoolRecord& r) const {
+  const MachineConfig& c = config_.Config;
+  auto fits = [](double steps) { return std::isfinite(steps) && std::fabs(steps) <= commands::kLong3Max; };
+  auto fitsX = [&](int64_t a) { return fits(static_cast<double>(a + s_.HeadOffX + s_.FixtureOffX) * c.Xscale); };
+  auto fitsY = [&](int64_t b) { return fits(static_cast<double>(b + s_.HeadOffY + s_.FixtureOffY) * c.Yscale); };
+  auto fitsZ = [&](int64_t z) { return fits(static_cast<double>(z) * c.Zscale); };
+  switch (r.Kind) {
+    case kSpoolRapidXY: case kSpoolLaserLinear: return fitsX(r.A) && fitsY(r.B);
+    case kSpoolLinear: return fitsX(r.A) && fitsY(r.B) && fitsZ(r.C);
+    case kSpoolZRaise: return fits(config_.ToolAboveWorkNow * config_.Units.UnitsFactor * c.Zscale);
+    case kSpoolLowerZ:
+      return fits(s_.WorkTopZ * config_.Units.UnitsFactor * c.Zscale) && (!s_.LaserSegments || fitsZ(r.C));
+    case kSpoolZFeed: return fitsZ(r.A);
+    case kSpoolPeck: return fitsZ(std::llabs(static_cast<int64_t>(r.C)));
+    case kSpoolArcCw: case kSpoolArcCcw: return fitsX(r.A) && fitsY(r.B) && fitsX(r.C) && fitsY(r.D);
+    default: return true;
+  }
+}
+
 void SpoolStepper::Execute(const SpoolRecord& r) {
   const MachineConfig& c = config_.Config;
   const double uf = config_.Units.UnitsFactor;
+  if (!InRange(r)) {
+    Refuse(kMsgLong3);
+    return;
+  }
   switch (r.Kind) {
     case kSpoolLayerStart:
       s_.HeadOffX = s_.HeadOffY = 0;
@@ -70,8 +102,8 @@ void SpoolStepper::Execute(const SpoolRecord& r) {
       break;
     case kSpoolLaserLinear: {
       const int64_t power = Nearest(r.C * 50.0 / 17.0) + 20;
-      m_.QueueMoveW(StepX(r.A), StepY(r.B), static_cast<int32_t>(std::clamp<int64_t>(power, 0, commands::kLong3Max)),
-                    ops_.FeedSpeedIndex());
+      s_.LaserPower = static_cast<int32_t>(std::clamp<int64_t>(power, 0, commands::kLong3Max));
+      m_.QueueMoveW(StepX(r.A), StepY(r.B), s_.LaserPower, ops_.FeedSpeedIndex());
       ++stats_.Feeds;
       break;
     }
@@ -253,14 +285,23 @@ void SpoolStepper::Arc(const SpoolRecord& r) {
   ++stats_.Arcs;
   if (plan.Empty) return;
   // The record's fields are 32-bit, so a circle beyond the step range is refused here.
-  if (!(std::fabs(plan.Radius * c.Xscale) <= 8388607.0) || !(std::fabs(plan.Radius * c.Yscale) <= 8388607.0)) {
-    m_.ShowMessage(kMsgLong3);
+  // Every point of the circle must fit the step range, not only its centre and end.
+  const double cx = (r.A + ox) * c.Xscale, cy = (r.B + oy) * c.Yscale;
+  if (!(std::fabs(cx) + std::fabs(plan.Radius * c.Xscale) <= commands::kLong3Max) ||
+      !(std::fabs(cy) + std::fabs(plan.Radius * c.Yscale) <= commands::kLong3Max)) {
+    Refuse(kMsgLong3);
     return;
   }
   const int32_t z = m_.LastStepZ();
   for (int64_t k = 0; k <= plan.Chords + 1 && flags_.AbortRun == 0; ++k) {
     const double a = plan.AngleAt(k);
-    m_.QueueMove(ToInt32(plan.XAt(a) * c.Xscale), ToInt32(plan.YAt(a) * c.Yscale), z, 100);
+    const int32_t x = ToInt32(plan.XAt(a) * c.Xscale), y = ToInt32(plan.YAt(a) * c.Yscale);
+    // In laser mode the chords cut like the laser feeds around them: same power, same speed.
+    if (s_.LaserSegments) {
+      m_.QueueMoveW(x, y, s_.LaserPower, ops_.FeedSpeedIndex());
+    } else {
+      m_.QueueMove(x, y, z, 100);
+    }
   }
 }
 

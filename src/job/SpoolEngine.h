@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "config/MachineConfig.h"
 #include "core/RunFlags.h"
+#include "job/GcodeState.h"
 #include "job/JobMachine.h"
 #include "job/SpoolFile.h"
 
@@ -38,6 +41,7 @@ struct SpoolEngineState {
   int32_t FixtureOffX = 0, FixtureOffY = 0;
   int SpoolXYFeed = 21, SpoolZFeed = 22;
   bool LaserSegments = false;
+  int32_t LaserPower = 20;  // power value of the last laser feed; laser arcs carry it
   double WorkTopZ = 0;  // user units, from the file's header
 };
 
@@ -54,8 +58,14 @@ class SpoolStepper {
   SpoolStepper(JobMachine& machine, SpoolOps& ops, const ConfigState& config, RunFlags& flags,
                SpoolEngineState& state);
 
-  // Carries out one record; unknown kinds are read and ignored.
+  // Carries out one record; unknown kinds are read and ignored. A record whose targets
+  // leave the controller's step range is refused: nothing of it runs.
   void Execute(const SpoolRecord& record);
+
+  // The number refusals name: the record's place after the header.
+  void SetRecordNumber(int record) { recordNumber_ = record; }
+  // From now on refusals are collected here instead of stopping the run (the pre-flight).
+  void CollectRefusals(std::vector<JobRefusal>* list) { refusals_ = list; }
 
   // Step values of a record's X and Y with the head and fixture offsets.
   int32_t StepX(int64_t a) const;
@@ -71,6 +81,9 @@ class SpoolStepper {
   void AuxHead(const SpoolRecord& r, bool first);
   void SetHeadOffsets(double x, double y);
   int32_t ZSteps(double v) const;
+  // True when every step value of the record fits the controller's 24-bit range.
+  bool InRange(const SpoolRecord& r) const;
+  void Refuse(const std::string& text);
 
   JobMachine& m_;
   SpoolOps& ops_;
@@ -78,6 +91,8 @@ class SpoolStepper {
   RunFlags& flags_;
   SpoolEngineState& s_;
   SpoolStats stats_;
+  int recordNumber_ = 0;
+  std::vector<JobRefusal>* refusals_ = nullptr;
 };
 
 }  // namespace wendlar

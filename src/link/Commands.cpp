@@ -82,6 +82,19 @@ bool MovesMachine(const CommandRecord& r) {
   }
 }
 
+bool EntersBuffer(uint8_t code) {
+  switch (code) {
+    case kReset: case kStartBuffer: case kClearProgramCounter: case kJogStop: case kMiscSettings:
+    case kClearBuffer: case kBuildTable: case kCommand67: case kCommand68: case kSelectVariable:
+    case kToolChangerSpi: case kToolChangerSelect: case kToolChangerMode: case kSetHeadTail: case kReadTail:
+    case kOutputTest: case kStop: case kStopRelease: case kCommand131: case kMiscFlags: case kSpindleSpeed:
+    case kOverrides: case kCommand136: case kPause: case kReadMemory:
+      return false;
+    default:
+      return true;
+  }
+}
+
 CommandRecord Reset() { return CommandRecord(kReset, {}); }
 CommandRecord JogStep(uint8_t axisDir, uint8_t speed) { return CommandRecord(kJogStep, {axisDir, speed}); }
 CommandRecord StartBuffer() { return CommandRecord(kStartBuffer, {}); }

@@ -99,6 +99,9 @@ inline constexpr uint8_t kJogWMinus = 0x8F;
 // True for a record that moves an axis, redefines a position or switches the spindle, the
 // laser or an auxiliary output on: what must never leave the host after a stop.
 bool MovesMachine(const CommandRecord& record);
+// True for a record the controller keeps in its buffer and executes in turn (and counts as
+// executed); the others act the moment they arrive.
+bool EntersBuffer(uint8_t code);
 
 // --- Encoders ---
 inline constexpr int64_t kLong3Min = -8388608;

@@ -242,6 +242,26 @@ int Connection::ConnectController(int port) {
 
   Message("Opening comport " + std::to_string(link_.PortNumber + 1));
   link_.OpenPort();
+  if (!link_.PortOpen) {
+    // Nothing can answer on a port that did not open: say why instead of asking three times.
+    std::string device = ports_.PortDescription(link_.PortNumber);
+    const size_t paren = device.find(" (");
+    if (paren != std::string::npos) device.resize(paren);
+    if (link_.OpenError == kSioPortBusy) {
+      Message("port busy: another program has " + device + " open");
+    } else if (link_.OpenError == kSioNoSuchPort) {
+      Message("no such port: " + (device.empty() ? "COM " + std::to_string(link_.PortNumber + 1) : device));
+    } else {
+      Message("cannot open " + device + ": Port opening error #" + std::to_string(link_.OpenError));
+    }
+    v.Connect_USB.SetEnabled(true);
+    v.Stop_usb.SetEnabled(true);
+    LinkUp = false;
+    ConnectFailed = true;
+    events_.ConsoleConnected(false);
+    connecting_ = false;
+    return kConnectNoController;
+  }
   Message("Testing USB Adapter connection...");
   v.Refresh1.SetEnabled(false);
 

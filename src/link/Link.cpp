@@ -45,6 +45,7 @@ Link::~Link() = default;
 
 void Link::OpenPort() {
   const int rc = port_.SioReset(PortNumber, kRxQueueSize, kTxQueueSize);
+  OpenError = rc < 0 ? rc : 0;
   if (rc < 0) {
     view_.Status_lab.SetCaption("Port opening error #" + std::to_string(rc));
     PortOpen = false;
@@ -219,6 +220,7 @@ void Link::SendPacket(const CommandRecord& record) {
     return;
   }
   Exchange(PacketLine(record), moves);
+  if (OnRecordSent) OnRecordSent(record, RecordTag);
   ++PacketsThisPeriod;
   if (recorder_ != nullptr && recorder_->RecordingOn()) {
     const size_t lines = recorder_->AppendRecord(std::to_string(record.Code()) + "  " +

@@ -108,6 +108,9 @@ class Link {
   std::function<uint32_t()> WorkStarts;
   // Motion records dropped by the gate (diagnostics and tests).
   uint64_t MotionRefused = 0;
+  // The job line the records sent now belong to, and who hears of every record sent.
+  int32_t RecordTag = 0;
+  std::function<void(const CommandRecord&, int32_t line)> OnRecordSent;
   // SendPacket, PacketDelay and the interleaved status requests of streaming.
   void SendPacketPaced(const CommandRecord& record);
   // Busy pause of DelayLoops calibration work units, pumping messages between them.
@@ -134,6 +137,7 @@ class Link {
   // --- Link state ---
   int PortNumber = 0;
   bool PortOpen = false;
+  int OpenError = 0;  // SioReset's code when the last OpenPort failed, else 0
   std::string LastReply;
   char LastReplyKind = 0;
   bool ReplyArrived = false;

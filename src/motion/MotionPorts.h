@@ -14,6 +14,11 @@ class CommandSink {
   virtual ~CommandSink() = default;
   // Hands one record to the queue (sent at once while direct sending is on).
   virtual void QueueCommand(const CommandRecord& record) = 0;
+  // The same for a record that a job line queued earlier (segments leave at a later flush).
+  virtual void QueueFromLine(const CommandRecord& record, int32_t line) {
+    (void)line;
+    QueueCommand(record);
+  }
   // True while a controller is connected; motion records are dropped otherwise.
   virtual bool Connected() const = 0;
 };

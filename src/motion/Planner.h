@@ -31,6 +31,7 @@ struct SegmentStore {
   std::vector<uint8_t> SegFlags = std::vector<uint8_t>(kEntries);
   std::vector<uint8_t> SegCorner = std::vector<uint8_t>(kEntries);    // severity at the start; 255 a stop
   std::vector<double> SegLength = std::vector<double>(kEntries);      // dominant length in steps (planner scratch)
+  std::vector<int32_t> SegLine = std::vector<int32_t>(kEntries);      // the job line that queued it
 };
 
 // Plans segments 1..k: fills SegFlags, SegCorner and SegSpeed, and stores the feed ceiling in

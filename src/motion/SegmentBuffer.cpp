@@ -34,6 +34,7 @@ void SegmentBuffer::Store(int32_t dx, int32_t dy, int32_t dz, int32_t w, double 
   store_.SegDZ[i] = dz;
   store_.SegW[i] = w;
   store_.SegMaxSpeed[i] = static_cast<uint8_t>(Nearest(speed) & 0xFF);
+  store_.SegLine[i] = LineTag;
   ++SegmentsQueued;
   ++SegCount;
   SegmentsPending = true;
@@ -66,6 +67,7 @@ bool SegmentBuffer::SendPiece(int i, int32_t dx, int32_t dy, int32_t dz, int spe
   if (flags_.StopWaiting()) return false;
   const uint8_t index = static_cast<uint8_t>(tables_.ClampIndex(speed));
   const uint8_t flags = store_.SegFlags[static_cast<size_t>(i)];
+  sendingLine_ = store_.SegLine[static_cast<size_t>(i)];
   if (LaserSegments) {
     SendSegmentW(dx, dy, store_.SegW[static_cast<size_t>(i)], flags, index, FeedIdx);
   } else {
@@ -128,7 +130,7 @@ void SegmentBuffer::SendSegment(int32_t dx, int32_t dy, int32_t dz, uint8_t flag
                                            (dz >= 0 ? 0x02 : 0));
   CommandRecord r(kCmdSegment, {Lo(ax), Hi(ax), Lo(ay), Hi(ay), Lo(az), Hi(az), flags, speedIndex, dir, feedIndex});
   if ((r.B(1) | r.B(2) | r.B(3) | r.B(4) | r.B(5) | r.B(6)) == 0) return;
-  if (sink_.Connected()) sink_.QueueCommand(r);
+  if (sink_.Connected()) sink_.QueueFromLine(r, sendingLine_);
 }
 
 void SegmentBuffer::SendSegmentW(int32_t dx, int32_t dy, int32_t w, uint8_t flags, uint8_t speedIndex,
@@ -146,7 +148,7 @@ void SegmentBuffer::SendSegmentW(int32_t dx, int32_t dy, int32_t w, uint8_t flag
     debug_->WriteDebugLine(line);
   }
   if ((r.B(1) | r.B(2) | r.B(3) | r.B(4)) == 0) return;
-  if (sink_.Connected()) sink_.QueueCommand(r);
+  if (sink_.Connected()) sink_.QueueFromLine(r, sendingLine_);
 }
 
 int32_t SegmentBuffer::KnifeAngleUnits(int32_t dx, int32_t dy) {

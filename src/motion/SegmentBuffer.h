@@ -40,6 +40,7 @@ class SegmentBuffer {
   uint8_t FeedIdx = 1;         // feed index taken at the last flush
   bool LaserSegments = false;  // send as laser segments (record 23)
   bool KnifeMode = false;      // turn the knife before every segment
+  int32_t LineTag = 0;         // the job line whose moves are queued now
 
   // The debug log for the laser lines; none by default.
   void SetDebugLog(DebugLog* log) { debug_ = log; }
@@ -87,6 +88,7 @@ class SegmentBuffer {
   RunFlags& flags_;
   DebugLog* debug_ = nullptr;
   SegmentStore store_;
+  int32_t sendingLine_ = 0;  // the line of the segment being sent
 };
 
 }  // namespace wendlar

@@ -1,5 +1,6 @@
 #include "system/System.h"
 
+#include <iostream>
 #include <ostream>
 
 namespace wendlar {
@@ -10,6 +11,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
       prompts(promptsRef),
       home(std::move(homeDir)),
       out(outRef),
+      errors(&std::cerr),
       link(loop, ports, flags),
       console(loop, config, flags),
       sender(link, console.State, console.View, flags),
@@ -35,12 +37,17 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   };
   link.WorkStarts = [this] { return console.State.OperationStarts; };
   console.Create();
+  // Before anything reads the dialog's boxes (the initialisation's option flags read
+  // Auto_Spindle_Stop there) or the working tool height: both follow the configuration
+  // even when no machine file is ever loaded.
+  setup.RefreshAfterLoad();
+  config.ToolAboveWorkNow = config.Config.Tool_above_work;
   // The work-offset window was made before the console's creation reset its captions.
   console.ShowActiveOffset(offsets.ActiveFixture, offsets.ActiveOffsetX, offsets.ActiveOffsetY);
   tableRead.SetTarget(tables.ControllerTable);
   sender.CountPollsOf(polling.PollCount);
   tables.ShowMaxVelocity = [this](const std::string& text) { setup.View.Max_Velocity.SetCaption(text); };
-  setup.SaveEnvironment = [this] { (void)environment.SaveEnvironment(); };
+  setup.SaveEnvironment = [this] { environment.SaveSetupClick(); };
 
   console.Hooks.ApplyConfigDialog = [this] { setup.DialogToConfig(); };
   console.Hooks.OpenLinkWindow = [this] { connection.Show(); };
@@ -63,6 +70,16 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
   h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
+
+  ScriptHooks& sh = script.Hooks;
+  sh.EnableLimits = [this] { initialisation.EnableLimits(); };
+  sh.DisableLimits = [this] { initialisation.DisableLimits(); };
+  sh.RefreshPositions = [this] {
+    if (!polling.LinkPolling()) return false;
+    polling.RequestPositions();
+    return polling.PositionsFresh;
+  };
+  sh.StopMachine = [this] { run.EmergencyStop(); };
   WireJobs();
   WireService();
 }
@@ -89,6 +106,14 @@ void System::SetBufferGaugeColor(Color color) { console.View.Gauge1.SetBackColor
 void System::ShowProgress(const std::string& text) { console.View.Progress.SetCaption(text); }
 
 void System::ShowMessage(const std::string& text) { console.View.Com_list.AddItem(text); }
+
+void System::ReportLoadError(const std::string& text) {
+  // The message list and the code-line panel, where the operator reads it.
+  console.ShowMessage(text);
+  if (errors != nullptr) *errors << text << std::endl;
+}
+
+void System::ReportSaveError(const std::string& text) { prompts.Warning(text); }
 
 void System::RefreshDialog() { setup.RefreshAfterLoad(); }
 

@@ -30,6 +30,7 @@
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
 #include "tools/DiagnosticsWindow.h"
+#include "tools/ScriptReader.h"
 #include "tools/ToolChangerMenu.h"
 
 namespace wendlar {
@@ -48,6 +49,9 @@ class System : private LinkConsole, private ConfigEvents {
   Prompts& prompts;
   HomeDir home;
   std::ostream& out;  // the program's standard-output lines
+  // Where settings files that fail to load are reported besides the console's message
+  // lines; standard error unless a test catches it.
+  std::ostream* errors;
 
   RunFlags flags;
   ConfigState config;
@@ -94,6 +98,8 @@ class System : private LinkConsole, private ConfigEvents {
   RunControl run;
   JobEngines engines;
 
+  // The macro script window.
+  TScript_reader script{manual, home};
   // The service windows: tool changer and diagnostics.
   TTC_menu toolChanger{sender, polling, report, console.State, flags};
   TTest diagnostics{sender, polling, report, console, flags, home};
@@ -116,6 +122,8 @@ class System : private LinkConsole, private ConfigEvents {
   // ConfigEvents
   void ShowProgress(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  void ReportLoadError(const std::string& text) override;
+  void ReportSaveError(const std::string& text) override;
   void RefreshDialog() override;
 };
 

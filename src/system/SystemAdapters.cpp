@@ -88,6 +88,13 @@ bool MachineAdapter::AutoSpindleStopChecked() const { return s_.setup.View.Auto_
 // --- MotionAdapter ---
 
 void MotionAdapter::QueueCommand(const CommandRecord& record) { s_.link.QueueCommand(record); }
+
+void MotionAdapter::QueueFromLine(const CommandRecord& record, int32_t line) {
+  const int32_t current = s_.link.RecordTag;
+  s_.link.RecordTag = line;
+  s_.link.QueueCommand(record);
+  s_.link.RecordTag = current;
+}
 bool MotionAdapter::Connected() const { return s_.link.Connected; }
 uint16_t MotionAdapter::BufHead() const { return s_.report.BufHead; }
 uint16_t MotionAdapter::BufTail() const { return s_.report.BufTail; }
@@ -112,6 +119,7 @@ void LinkEventsAdapter::ConsoleConnected(bool connected) {
   } else {
     v.Running.SetCaption("Not connected");
   }
+  s_.status.ShowMachineState();
 }
 
 bool LinkEventsAdapter::LinkChangeAllowed() const {

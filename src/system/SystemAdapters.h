@@ -83,6 +83,7 @@ class MotionAdapter : public CommandSink, public ControllerBuffer, public FeedSo
   std::function<int()> SpoolZ;
 
   void QueueCommand(const CommandRecord& record) override;
+  void QueueFromLine(const CommandRecord& record, int32_t line) override;
   bool Connected() const override;
   uint16_t BufHead() const override;
   uint16_t BufTail() const override;

@@ -38,6 +38,8 @@ void System::WireJobs() {
   };
   m.KnifeMode = [this] { return setup.Flags.KnifeMode != 0; };
   m.SecondHeadMachine = [this] { return config.Config.Enable_4th != 0 && config.Config.Fourth_is_rotary == 0; };
+  m.CurrentLine = [this] { return engines.CurrentLine(); };
+  link.OnRecordSent = [this](const CommandRecord& record, int32_t line) { status.Run.Progress.RecordSent(record, line); };
 }
 
 }  // namespace wendlar

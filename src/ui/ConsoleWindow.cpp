@@ -1,10 +1,13 @@
 #include "ui/ConsoleWindow.h"
 
 #include <QCloseEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMoveEvent>
+#include <QShowEvent>
 #include <QWindow>
 
+#include "ui/ConsoleLayout.h"
 #include "ui_Spool.h"
 
 namespace wendlar::ui {
@@ -12,8 +15,14 @@ namespace wendlar::ui {
 ConsoleWindow::ConsoleWindow(ConsoleView& view, QWidget* parent)
     : QMainWindow(parent), form_(std::make_unique<Ui::Spool>()), view_(view), binding_(view, *this), keys_(*this) {
   form_->setupUi(this);
-  // A fixed single border: the size comes from the model and the operator cannot drag it.
-  setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+  // Resizable: the controls sit in layouts, the read-outs grow with the window, and the
+  // documented size is the smallest it goes.
+  LayOutConsole(*form_, *centralWidget());
+  centralWidget()->setMinimumSize(kConsoleMinimumClient);
+  form_->XPOS->installEventFilter(this);
+  // Greyed entries say why in their hint.
+  for (QMenu* menu : menuBar()->findChildren<QMenu*>()) menu->setToolTipsVisible(true);
+  SetClientSize(kConsoleDefaultClient);
   binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
   binding_.Start();
 }
@@ -30,11 +39,8 @@ void ConsoleWindow::RenderForm(const Control& form) {
     placedAt_ = at;
     move(at);
   }
-  if (form.Width() > 0 && form.Height() > kConsoleChromeHeight) {
-    const int clientHeight = form.Height() - kConsoleChromeHeight;
-    centralWidget()->setFixedSize(form.Width(), clientHeight);
-    setFixedSize(form.Width(), menuBar()->sizeHint().height() + clientHeight);
-  }
+  // The model's width and height (576 x 750, 790 while the M00 button shows) are the
+  // window's smallest; the layout makes room for the M00 button by itself.
   if (form.BackColor() != kColorDefault) {
     QPalette p = palette();
     p.setColor(QPalette::Window, ToQColor(form.BackColor()));
@@ -48,6 +54,24 @@ void ConsoleWindow::RenderForm(const Control& form) {
     overrideWindowFlags(flags);
     if (windowHandle() != nullptr) windowHandle()->setFlags(flags);
   }
+}
+
+void ConsoleWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // STOP holds the focus when the window comes up, so a stray Space or Enter can only stop.
+  if (!event->spontaneous()) form_->Estopbut->setFocus();
+}
+
+QSize ConsoleWindow::ClientSize() const { return centralWidget()->size(); }
+
+void ConsoleWindow::SetClientSize(QSize size) {
+  const QSize least = centralWidget()->minimumSizeHint().expandedTo(kConsoleMinimumClient);
+  resize(size.expandedTo(least) + QSize(0, menuBar()->sizeHint().height()));
+}
+
+bool ConsoleWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_->XPOS && event->type() == QEvent::Resize) FitReadouts(*form_);
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void ConsoleWindow::moveEvent(QMoveEvent* event) {

@@ -16,10 +16,6 @@ class Spool;
 
 namespace wendlar::ui {
 
-// The model's window height counts the title bar, borders and menu line, as the logic's
-// heights (750, 790 with the M00 button) do; the controls get this much less.
-inline constexpr int kConsoleChromeHeight = 52;
-
 class ConsoleWindow : public QMainWindow {
   Q_OBJECT
  public:
@@ -34,11 +30,17 @@ class ConsoleWindow : public QMainWindow {
   void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
   // When another window takes the focus (a held jog key or button will see no release).
   void SetOnDeactivate(std::function<void()> onDeactivate) { onDeactivate_ = std::move(onDeactivate); }
+  // The client area (below the menu line) as it is now, and a size to give it; sizes below
+  // the smallest the layout can show are raised to it.
+  QSize ClientSize() const;
+  void SetClientSize(QSize size);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void RenderForm(const Control& form);

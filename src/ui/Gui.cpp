@@ -2,6 +2,10 @@
 
 #include <QApplication>
 
+#include <optional>
+
+#include "core/Numbers.h"
+
 #include "ui_Spool.h"
 
 
@@ -27,6 +31,19 @@ ConsoleKey ToConsoleKey(int key) {
   }
 }
 
+// Where the console's size is kept between runs: a window matter, so not in Spooler.cfg,
+// whose lines other versions read by position.
+constexpr const char* kWindowFile = "Window.cfg";
+
+std::optional<QSize> ReadConsoleSize(const HomeDir& home) {
+  auto lines = home.ReadLines(kWindowFile);
+  if (!lines || lines->size() < 3) return std::nullopt;
+  const auto width = ParseInt((*lines)[1]);
+  const auto height = ParseInt((*lines)[2]);
+  if (!width || !height || *width <= 0 || *height <= 0 || *width > 20000 || *height > 20000) return std::nullopt;
+  return QSize(static_cast<int>(*width), static_cast<int>(*height));
+}
+
 KeyEvent ToKeyEvent(const KeyStroke& k) {
   KeyEvent e;
   e.Key = ToConsoleKey(k.key);
@@ -50,17 +67,20 @@ Gui::Gui(System& system) : sys_(system) {
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
   usb_->SetBeside(console_.get());
+  script_ = std::make_unique<ScriptWindow>(sys_.script.View, console_.get());
   WireConsole();
   WireKeys();
   WireUsb();
   WireService();
   WireCoordinates();
   WireSettings();
+  WireScript();
 }
 
 Gui::~Gui() = default;
 
 void Gui::Start() {
+  if (auto size = ReadConsoleSize(sys_.home)) console_->SetClientSize(*size);
   console_->show();
   // The stop button holds the focus at start, so a stray Space or Enter can only stop.
   console_->Form().Estopbut->setFocus();
@@ -201,6 +221,10 @@ void Gui::WireConsole() {
   b.OnClick("Material", [&m] { m.Speeds.MaterialClick(); });
 
   console_->SetOnClose([this] {
+    const QSize size = console_->ClientSize();
+    // Losing the size is no reason to keep the program from closing.
+    (void)sys_.home.WriteLinesAtomic(kWindowFile, {"[Console size]", std::to_string(size.width()),
+                                                   std::to_string(size.height())});
     sys_.run.CloseConsole(sys_.link.Connected);
     // The connection window and the dialogs go with the console.
     QApplication::quit();

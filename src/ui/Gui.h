@@ -11,6 +11,7 @@
 #include "ui/EnvironmentWindow.h"
 #include "ui/JumpboxWindow.h"
 #include "ui/MaterialsWindow.h"
+#include "ui/ScriptWindow.h"
 #include "ui/ServiceWindows.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
@@ -40,6 +41,7 @@ class Gui {
   EnvironmentWindow& Environment() { return *environment_; }
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
+  ScriptWindow& Script() { return *script_; }
   DiagnosticsWindow& Diagnostics() { return *diagnostics_; }
   ToolChangerWindow& ToolChanger() { return *toolChanger_; }
 
@@ -50,6 +52,8 @@ class Gui {
   void WireCoordinates();
   // The settings windows and the console entries that open them (GuiSettings.cpp).
   void WireSettings();
+  // The macro script window and the console entry that opens it (GuiScript.cpp).
+  void WireScript();
   // The tool changer and diagnostics windows, the console entries that open them and the
   // Diag menu's timer entries (GuiService.cpp).
   void WireService();
@@ -63,6 +67,7 @@ class Gui {
   std::unique_ptr<EnvironmentWindow> environment_;
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
+  std::unique_ptr<ScriptWindow> script_;
   std::unique_ptr<DiagnosticsWindow> diagnostics_;
   std::unique_ptr<ToolChangerWindow> toolChanger_;
 };

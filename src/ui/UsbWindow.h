@@ -26,7 +26,7 @@ class UsbWindow : public QWidget {
 
   ViewBinding& Binding() { return binding_; }
   Ui::USBmodule& Form() { return *form_; }
-  // The first time the model shows the window it opens to the right of `beside`.
+  // The first time the model shows the window it opens beside `beside`, not over it.
   void SetBeside(QWidget* beside) { beside_ = beside; }
 
  protected:
@@ -34,6 +34,11 @@ class UsbWindow : public QWidget {
 
  private:
   void RenderForm(const Control& form);
+  // Puts the window beside the console: right of it when the screen has room, else left.
+  void PlaceBeside();
+
+  static constexpr int kRowMargin = 4;
+  static constexpr int kSettleMs = 300;
 
   std::unique_ptr<Ui::USBmodule> form_;
   UsbView& view_;

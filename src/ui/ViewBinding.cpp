@@ -149,10 +149,28 @@ void ViewBinding::Start() {
   model_.SetOnChange([this](const Control& c) { Render(c); });
 }
 
+namespace {
+
+// What an entry without its window says instead of doing nothing; the model's own reason
+// (firmware, a setting) comes first.
+QString InertHint(const std::string& reason) {
+  const QString coming = QStringLiteral("its window is not in this version yet");
+  if (reason.empty()) return QStringLiteral("Not available: ") + coming;
+  return QString::fromStdString(reason) + QStringLiteral("; ") + coming;
+}
+
+void ShowHint(QObject* target, const QString& hint) {
+  if (auto* w = qobject_cast<QWidget*>(target)) w->setToolTip(hint);
+  if (auto* a = qobject_cast<QAction*>(target)) a->setToolTip(hint);
+}
+
+}  // namespace
+
 void ViewBinding::UpdateInert(Binding& b) {
   const bool inert = b.actionable && !HasHandler(b.target->objectName().toStdString());
   if (inert == b.inert) return;
   b.inert = inert;
+  if (!inert) ShowHint(b.target, b.control != nullptr ? QString::fromStdString(b.control->Hint()) : QString());
   RenderInto(b, false);
 }
 
@@ -274,6 +292,7 @@ void ViewBinding::RenderInto(Binding& b, bool first) {
   if (b.control == nullptr) {
     if (auto* w = qobject_cast<QWidget*>(b.target)) w->setEnabled(b.designEnabled && !b.inert);
     if (auto* a = qobject_cast<QAction*>(b.target)) a->setEnabled(b.designEnabled && !b.inert);
+    if (b.inert) ShowHint(b.target, InertHint({}));
     return;
   }
   const Control& c = *b.control;
@@ -293,6 +312,7 @@ void ViewBinding::RenderInto(Binding& b, bool first) {
   } else if (auto* w = qobject_cast<QWidget*>(b.target)) {
     RenderWidget(b, w, first);
   }
+  if (b.inert) ShowHint(b.target, InertHint(c.Hint()));
   b.shown.caption = c.Caption();
   b.shown.hint = c.Hint();
   b.shown.fontColor = c.FontColor();
@@ -381,7 +401,10 @@ void ViewBinding::RenderWidget(Binding& b, QWidget* w, bool first) {
     if (now.size() != before.size() && atEnd) list->scrollToBottom();
   }
 
-  if (first || c.Left() != was.left || c.Top() != was.top || c.Width() != was.width || c.Height() != was.height) {
+  // A control in a layout is placed by it; the model's geometry would only fight it.
+  const bool laidOut = w->property("laidOut").toBool();
+  if (!laidOut &&
+      (first || c.Left() != was.left || c.Top() != was.top || c.Width() != was.width || c.Height() != was.height)) {
     QRect g = w->geometry();
     if (first ? c.Left() != 0 : c.Left() != was.left) g.moveLeft(c.Left());
     if (first ? c.Top() != 0 : c.Top() != was.top) g.moveTop(c.Top());

@@ -160,17 +160,48 @@ TEST_F(ConfigFileTest, MissingFileFallsBackToTheDefaultFileWithoutRegardToCase) 
   EXPECT_EQ(events.Refreshes, 1);
 }
 
-TEST_F(ConfigFileTest, NoFileAtAllChangesNothing) {
+TEST_F(ConfigFileTest, FirstStartWritesDefaultMacOnceAndLoadsIt) {
+  state.Config.R_vel_max = 33;
+  state.ToolAboveWorkNow = 0.0;
+  EXPECT_EQ(LoadMachineConfig(state, "", io), ConfigLoad::Loaded);
+  // Nothing was named, so nothing named is missing: one line says what happened.
+  EXPECT_EQ(out.str(), "Created DEFAULT.MAC with the default machine configuration\n");
+  EXPECT_EQ(dir.Read("DEFAULT.MAC"), CrLf(kDefaultFile));
+  EXPECT_EQ(state.Config.R_vel_max, 80);
+  EXPECT_DOUBLE_EQ(state.ToolAboveWorkNow, 0.36);
+  EXPECT_EQ(events.Refreshes, 1);
+  EXPECT_TRUE(events.LoadErrors.empty());
+
+  out.str("");
+  EXPECT_EQ(LoadMachineConfig(state, "Gone.MAC", io), ConfigLoad::Loaded);
+  EXPECT_EQ(out.str(), "Cannot Find CFG File .. loading Default.mac !!\n");  // and no second "Created"
+}
+
+TEST_F(ConfigFileTest, DefaultMacThatExistsButCannotBeReadIsNotOverwritten) {
+  std::filesystem::create_directory(dir.Path() / "DEFAULT.MAC");  // there, but no file to read
   state.Config.R_vel_max = 33;
   state.ToolAboveWorkNow = 9.0;
-  EXPECT_EQ(LoadMachineConfig(state, "", io), ConfigLoad::NotFound);
+  EXPECT_EQ(LoadMachineConfig(state, "Gone.MAC", io), ConfigLoad::NotFound);
   EXPECT_EQ(out.str(),
             "Cannot Find CFG File .. loading Default.mac !!\n"
             "ERROR LOADING \"DEFAULT.MAC\"!!\n");
   EXPECT_EQ(state.Config.R_vel_max, 33);
   EXPECT_EQ(state.ToolAboveWorkNow, 9.0);
   EXPECT_EQ(events.Refreshes, 0);
-  EXPECT_TRUE(events.Progress.empty());
+}
+
+TEST_F(ConfigFileTest, ReadOnlyFolderStillRunsOnTheDefaultsAndSaysWhy) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::remove);
+  state.Config.R_vel_max = 33;
+  EXPECT_EQ(LoadMachineConfig(state, "", io), ConfigLoad::Loaded);
+  std::filesystem::permissions(dir.Path(), std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+  EXPECT_EQ(state.Config.R_vel_max, 80);
+  ASSERT_EQ(events.LoadErrors.size(), 1u);
+  EXPECT_NE(events.LoadErrors[0].find("Cannot create DEFAULT.MAC: the folder"), std::string::npos)
+      << events.LoadErrors[0];
+  EXPECT_NE(events.LoadErrors[0].find("read-only"), std::string::npos) << events.LoadErrors[0];
+  EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(ConfigFileTest, ShortFileKeepsWhatItReadAndThePreviousRest) {
@@ -184,6 +215,7 @@ TEST_F(ConfigFileTest, ShortFileKeepsWhatItReadAndThePreviousRest) {
   EXPECT_EQ(state.Config.Jogfastvel, 123);
   EXPECT_DOUBLE_EQ(state.ToolAboveWorkNow, 1.5);
   EXPECT_EQ(events.Progress, std::vector<std::string>{"DATA ERROR READING Test.MAC"});
+  EXPECT_EQ(events.LoadErrors, std::vector<std::string>{"DATA ERROR READING Test.MAC line 21: the file ends before it"});
   EXPECT_EQ(events.Refreshes, 1);
 }
 
@@ -193,6 +225,7 @@ TEST_F(ConfigFileTest, UnreadableLineEndsTheReading) {
   EXPECT_EQ(state.Config.R_vel_start, 44);
   EXPECT_EQ(state.Config.CV_Max, 1);
   EXPECT_EQ(events.Progress.back(), "DATA ERROR READING Test.MAC");
+  EXPECT_EQ(events.LoadErrors.back(), "DATA ERROR READING Test.MAC line 12: \"fast\" is not a number");
 }
 
 TEST_F(ConfigFileTest, EmptyAndJunkFilesLoadNothingAndSaySo) {
@@ -217,6 +250,9 @@ TEST_F(ConfigFileTest, ScalesAndArcResolutionMustBeFiniteAndPositive) {
   EXPECT_EQ(state.Config.Zscale, 16.0);  // good lines around a refused one still load
   EXPECT_EQ(state.Config.CV_Max, 66);
   EXPECT_EQ(events.Progress, std::vector<std::string>{"DATA ERROR READING Test.MAC"});
+  // The first refused line is named.
+  EXPECT_EQ(events.LoadErrors,
+            std::vector<std::string>{"DATA ERROR READING Test.MAC line 8: \"0\" refused: it must be a number above 0"});
 }
 
 TEST_F(ConfigFileTest, FallbackFileDataErrorNamesTheDefaultFile) {
@@ -225,13 +261,18 @@ TEST_F(ConfigFileTest, FallbackFileDataErrorNamesTheDefaultFile) {
   EXPECT_EQ(events.Progress, std::vector<std::string>{"DATA ERROR READING Default.MAC"});
 }
 
-TEST_F(ConfigFileTest, SaveFailuresLeaveTheOldFileAndSaySo) {
-  EXPECT_FALSE(SaveMachineConfig(state, (dir.Path() / "no such folder" / "x.MAC").string(), io));
+TEST_F(ConfigFileTest, SaveFailuresLeaveTheOldFileAndSayWhy) {
+  std::string why;
+  const std::string lost = (dir.Path() / "no such folder" / "x.MAC").string();
+  EXPECT_FALSE(SaveMachineConfig(state, lost, io, &why));
   EXPECT_EQ(events.Messages, std::vector<std::string>{"Error creating config file"});
+  EXPECT_EQ(why, "Error creating config file\n" + lost + ": the folder " + (dir.Path() / "no such folder").string() +
+                     " does not exist");
   dir.Write("Old.MAC", "old");
   std::filesystem::create_directory(dir.Path() / "Old.MAC.tmp" += std::to_string(::getpid()));
-  EXPECT_FALSE(SaveMachineConfig(state, "Old.MAC", io));
+  EXPECT_FALSE(SaveMachineConfig(state, "Old.MAC", io, &why));
   EXPECT_EQ(events.Messages.back(), "Error writing config file");
+  EXPECT_EQ(why, "Error writing config file\nOld.MAC: Is a directory");
   EXPECT_EQ(dir.Read("Old.MAC"), "old");
 }
 

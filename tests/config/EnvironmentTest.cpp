@@ -156,16 +156,25 @@ TEST_F(EnvironmentTest, FeedIndexStaysInsideTheSpeedTable) {
   }
 }
 
-TEST_F(EnvironmentTest, MissingFileStillLoadsTheMachineFile) {
+TEST_F(EnvironmentTest, FirstStartLetsTheJobFeedRuleAndStillLoadsAMachineFile) {
   console.Rpm = 8000;
   EXPECT_FALSE(envir.LoadEnvironment());
-  EXPECT_EQ(out.str(),
-            "Cannot Find CFG File .. loading Default.mac !!\n"
-            "ERROR LOADING \"DEFAULT.MAC\"!!\n");
-  EXPECT_TRUE(console.FeedOn);
+  EXPECT_EQ(out.str(), "Created DEFAULT.MAC with the default machine configuration\n");
+  EXPECT_EQ(state.Config.R_vel_max, 80);
+  EXPECT_FALSE(console.FeedOn) << "a program's F words rule until the operator chooses the on-screen feed";
+  EXPECT_EQ(console.Feed, 0) << "no feed index chosen: the contour velocity's index is taken once the table exists";
   EXPECT_TRUE(console.PortsSelected.empty());
   EXPECT_EQ(console.RpmCaption, "Rpm 8000");
   EXPECT_TRUE(events.Progress.empty());
+
+  // The operator's choice is kept from then on.
+  console.FeedOn = true;
+  console.Feed = 42;
+  ASSERT_TRUE(envir.SaveEnvironment());
+  console.FeedOn = false;
+  EXPECT_TRUE(envir.LoadEnvironment());
+  EXPECT_TRUE(console.FeedOn);
+  EXPECT_EQ(console.Feed, 42);
 }
 
 TEST_F(EnvironmentTest, ShortAndJunkFilesLoadWhatTheyCan) {
@@ -183,6 +192,7 @@ TEST_F(EnvironmentTest, ShortAndJunkFilesLoadWhatTheyCan) {
   EXPECT_TRUE(console.RpmOn);
   EXPECT_EQ(envir.Env.UsbDelayDivisor, 2);
   EXPECT_EQ(events.Progress.front(), "DATA ERROR READING Spooler.cfg");
+  EXPECT_EQ(events.LoadErrors.front(), "DATA ERROR READING Spooler.cfg line 12: \"fast\" is not a number");
 
   events.Progress.clear();
   dir.Write("Spooler.cfg", std::string("\x7f\x00\x01junk", 7));
@@ -214,6 +224,25 @@ TEST_F(EnvironmentTest, WindowHandlers) {
   setup.SaveEnvironment = [this] { (void)envir.SaveEnvironment(); };
   setup.MakedefaultClick();
   EXPECT_EQ(SplitLines(dir.Read("Spooler.cfg"))[1], "2");
+}
+
+TEST_F(EnvironmentTest, TheWindowShowsTheModeTheFileMenuChose) {
+  envir.Quorlex_scrClick();
+  console.Mode = 2;  // "Gcode Mode" from the console's File menu
+  envir.Show();
+  EXPECT_TRUE(envir.View.Gcode_scr.Checked());
+  EXPECT_FALSE(envir.View.Quorlex_scr.Checked());
+  console.Mode = 1;
+  envir.Show();
+  EXPECT_TRUE(envir.View.Quorlex_scr.Checked());
+  EXPECT_FALSE(envir.View.Gcode_scr.Checked());
+}
+
+TEST_F(EnvironmentTest, SaveSetupThatCannotWriteSaysWhy) {
+  std::filesystem::create_directory(dir.Path() / "Spooler.cfg");
+  envir.SaveSetupClick();
+  ASSERT_EQ(prompts.Asked.size(), 1u);
+  EXPECT_EQ(prompts.Asked[0], "warning: Cannot save Spooler.cfg: " + (dir.Path() / "Spooler.cfg").string() + " is a folder");
 }
 
 }  // namespace

@@ -53,12 +53,15 @@ class MaterialsTest : public ::testing::Test {
   testing::FakeMachine machine;
 };
 
-TEST_F(MaterialsTest, DefaultsSaveAsTheLiteral201Lines) {
+TEST_F(MaterialsTest, FirstStartWritesTheDefaultsSilently) {
   auto picker = Create();
-  EXPECT_EQ(out.str(), "Material file save error # \n");  // no file at first start
-  picker->Save_itClick();
+  EXPECT_EQ(out.str(), "");
+  EXPECT_TRUE(events.Messages.empty());
+  EXPECT_TRUE(events.LoadErrors.empty());
   EXPECT_EQ(dir.Read("material.lst"), kDefaultMaterials);
   EXPECT_EQ(SplitLines(kDefaultMaterials).size(), 201u);
+  picker->Save_itClick();
+  EXPECT_EQ(dir.Read("material.lst"), kDefaultMaterials);
 }
 
 TEST_F(MaterialsTest, LoadReadsRowsByPositionAndRoundTrips) {
@@ -85,6 +88,9 @@ TEST_F(MaterialsTest, ShortEmptyAndJunkFiles) {
   dir.Write("material.lst", testing::CrLf(lines));
   auto picker = Create();
   EXPECT_EQ(out.str(), "Material file save error # !\n");
+  EXPECT_EQ(events.LoadErrors,
+            std::vector<std::string>{"DATA ERROR READING material.lst line 13: the file ends before material 2 is complete"});
+  EXPECT_EQ(dir.Read("material.lst"), testing::CrLf(lines)) << "a short file is not overwritten";
   EXPECT_EQ(picker->View.Grid.Cell(2, 2), "Aluminium");
   EXPECT_EQ(picker->View.Grid.Cell(4, 2), "150");  // not reached: the default stays
   EXPECT_EQ(picker->View.Grid.Cell(2, 25), "Material 25");
@@ -147,13 +153,18 @@ TEST_F(MaterialsTest, SelectFeedsThePlasmaPanelSpindleChannelAndFeed) {
   EXPECT_EQ(console.FeedCaption, "Feed  100");
 }
 
-TEST_F(MaterialsTest, UnwritableFileSaysSoAndKeepsTheOld) {
+TEST_F(MaterialsTest, UnwritableFileSaysWhy) {
   auto picker = Create();
-  out.str("");
   std::filesystem::remove(dir.Path() / "material.lst");
   std::filesystem::create_directory(dir.Path() / "material.lst");
   EXPECT_FALSE(picker->SaveMaterials());
-  EXPECT_EQ(out.str(), "Material file save error # \n");
+  const std::string expected =
+      "Material file save error # material.lst: " + (dir.Path() / "material.lst").string() + " is a folder";
+  EXPECT_EQ(out.str(), expected + "\n");
+  EXPECT_EQ(events.Messages, std::vector<std::string>{expected});
+  EXPECT_TRUE(events.SaveErrors.empty()) << "no message box for a save the operator did not ask for";
+  picker->Save_itClick();
+  EXPECT_EQ(events.SaveErrors, std::vector<std::string>{expected});
 }
 
 }  // namespace

@@ -45,20 +45,57 @@ TEST_F(SetupDialogTest, ShortVectorIsShownInUnitsAndStoredInStepsOfTheNewScale) 
   EXPECT_EQ(state.Config.Xscale, 4.0);
 }
 
-TEST_F(SetupDialogTest, AccelerationsAreRoundedAndBadBoxesKeepTheField) {
+TEST_F(SetupDialogTest, AccelerationsAreRounded) {
   dialog.View.R_accel.SetCaption("239.6");
   dialog.View.Contour_accel.SetCaption("220.4");
-  dialog.View.R_vel_start.SetCaption("fast");
-  dialog.View.Xscale_edit.SetCaption("0");
-  dialog.View.Yscale_edit.SetCaption("-2");
-  dialog.View.R_cal_edit.SetCaption("");
-  dialog.DialogToConfig();
+  EXPECT_TRUE(dialog.DialogToConfig());
   EXPECT_EQ(state.Config.R_accel, 240);
   EXPECT_EQ(state.Config.Contour_accel, 220);
-  EXPECT_EQ(state.Config.R_vel_start, 10);
-  EXPECT_EQ(state.Config.Xscale, 8.0);
-  EXPECT_EQ(state.Config.Yscale, 8.0);
-  EXPECT_EQ(state.Config.R_cal, 4.0);
+  EXPECT_TRUE(prompts.Asked.empty());
+}
+
+TEST_F(SetupDialogTest, BoxesThatDoNotFitTheirFieldAreRefusedByNameAndNothingIsApplied) {
+  struct Case {
+    Control* box;
+    std::string typed, shownAgain, line;
+  };
+  TSetupmenuView& v = dialog.View;
+  const Case cases[] = {
+      {&v.Jogslowvel, "-5", "5", "Slow jog speed: \"-5\" refused, it must be a whole number from 0 to 65535."},
+      {&v.R_accel, "300", "240", "Rapid Accel: \"300\" refused, it must be a whole number from 0 to 255."},
+      {&v.R_vel_start, "fast", "10", "Rapid Vel Start: \"fast\" refused, it must be a whole number from 0 to 65535."},
+      {&v.Spind_hi, "70000", "24000",
+       "Maximum Spindle RPM (10V): \"70000\" refused, it must be a whole number from 0 to 65535."},
+      {&v.Xscale_edit, "0", "8", "X axis scale: \"0\" refused, it must be a number above 0."},
+      {&v.R_cal_edit, "", "4", "R axis scale: \"\" refused, it must be a number above 0."},
+      {&v.Tool_above_work, "high", "0.36", "Tool above Work: \"high\" refused, it must be a number."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    prompts.Asked.clear();
+    v.Jogfastvel.SetCaption("33");  // a good edit beside the bad one is not applied either
+    c.box->SetCaption(c.typed);
+    EXPECT_FALSE(dialog.DialogToConfig());
+    ASSERT_EQ(prompts.Asked.size(), 1u);
+    EXPECT_EQ(prompts.Asked[0], "warning: " + c.line + "\nNothing was applied.");
+    EXPECT_EQ(c.box->Caption(), c.shownAgain);
+    EXPECT_EQ(state.Config.Jogfastvel, 60);
+  }
+  EXPECT_EQ(state.Config.Jogslowvel, 5);
+  EXPECT_EQ(state.Config.R_accel, 240);
+
+  // OK stays open over a refusal; Apply, Reset Pic and Save do nothing else.
+  v.Form.SetVisible(true);
+  v.R_accel.SetCaption("256");
+  dialog.OKBtnClick();
+  EXPECT_TRUE(v.Form.Visible());
+  v.R_accel.SetCaption("256");
+  dialog.ResetPICClick();
+  EXPECT_EQ(machine.Rebuilt, 0);
+  EXPECT_EQ(machine.Initialised, 0);
+  v.R_accel.SetCaption("256");
+  dialog.SavecfgClick();
+  EXPECT_FALSE(dir.Exists("Router.MAC"));
 }
 
 TEST_F(SetupDialogTest, ExitRulesOfTheSpeedBoxes) {
@@ -257,6 +294,31 @@ TEST_F(SetupDialogTest, SaveConfigAppliesFirstButSaveAsDoesNot) {
 
   dialog.SavecfgClick();
   EXPECT_EQ(SavedLines("Other.MAC")[4], "11");
+}
+
+TEST_F(SetupDialogTest, SavingWithoutANameAsksForOneAndBareNamesGetTheExtension) {
+  state.MacFileName.clear();  // a first start names no machine file
+  dialog.View.R_vel_max.SetCaption("12");
+  prompts.Paths.push_back("Router");
+  dialog.SavecfgClick();
+  ASSERT_EQ(prompts.Dialogs.size(), 1u);
+  EXPECT_EQ(prompts.Dialogs[0].Title, "Save machine (*.mac)");
+  EXPECT_EQ(state.MacFileName, "Router.MAC");
+  EXPECT_EQ(dialog.View.mac_label.Caption(), "Router.MAC");
+  EXPECT_EQ(SavedLines("Router.MAC")[4], "12");
+
+  prompts.Paths.push_back("table.cfg");  // an extension of the operator's own is kept
+  dialog.Saveasmachineconfig1Click();
+  EXPECT_TRUE(dir.Exists("table.cfg"));
+  for (const std::string& asked : prompts.Asked) EXPECT_EQ(asked.rfind("warning", 0), std::string::npos) << asked;
+}
+
+TEST_F(SetupDialogTest, SaveErrorsAreShownWithTheirReason) {
+  std::filesystem::create_directory(dir.Path() / "Router.MAC");
+  dialog.SavecfgClick();
+  ASSERT_EQ(prompts.Asked.size(), 1u);
+  EXPECT_EQ(prompts.Asked[0], "warning: Error creating config file\nRouter.MAC: " +
+                                  (dir.Path() / "Router.MAC").string() + " is a folder");
 }
 
 TEST_F(SetupDialogTest, OpenLoadsTheChosenFileIntoTheBoxes) {

@@ -64,6 +64,13 @@ TEST_F(WorkOffsetsTest, SavesTheOffsetsAsShownByteForByte) {
             "[Offset6]\r\n0.000\r\n0.000\r\n0.0\r\n"
             "[blank]\r\n0\r\n[blank]\r\n0\r\n[blank]\r\n0\r\n");
   EXPECT_EQ(offsets.WorkOffsets[2].X, 1.25);
+  EXPECT_TRUE(events.SaveErrors.empty());
+
+  std::filesystem::remove(dir.Path() / "Offsets.cfg");
+  std::filesystem::create_directory(dir.Path() / "Offsets.cfg");
+  jump.SaveClick();
+  EXPECT_EQ(events.SaveErrors,
+            std::vector<std::string>{"Cannot save Offsets.cfg: " + (dir.Path() / "Offsets.cfg").string() + " is a folder"});
 }
 
 TEST_F(WorkOffsetsTest, CloseActivatesTheSelectedOffsetWithoutSaving) {
@@ -96,6 +103,7 @@ TEST_F(WorkOffsetsTest, ShortAndJunkFilesKeepTheRest) {
   EXPECT_EQ(offsets.WorkOffsets[1].X, 2.0);
   EXPECT_EQ(offsets.WorkOffsets[4].X, 9.0);
   EXPECT_EQ(events.Progress, std::vector<std::string>{"DATA ERROR READING Offsets.cfg"});
+  EXPECT_EQ(events.LoadErrors, std::vector<std::string>{"DATA ERROR READING Offsets.cfg line 3: \"nope\" is not a number"});
 
   dir.Write("Offsets.cfg", "");
   EXPECT_FALSE(jump.LoadOffsets());

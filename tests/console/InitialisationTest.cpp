@@ -22,7 +22,7 @@ TEST(Initialisation, NotInitialisedControllerIsBroughtUpOnceInOrder) {
   rig.RunMs(3000);  // more not-initialised reports would start it again now
 
   // Defaults: Contour_accel 210, Cut_timer 1, Rap_timer 1, Z_raise_vel 80 (index 177 of 250),
-  // Slow_safe 10, CV_Max 80, R_vel_max 80, Spind_low 8000; limits on, no auto spindle stop.
+  // Slow_safe 10, CV_Max 80, R_vel_max 80, Spind_low 8000; limits on, auto spindle stop on.
   const std::vector<Record> before = {
       {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {11, 210, 210, 1, 1, 0, 25, 150, 0, 0, 0},
@@ -30,7 +30,7 @@ TEST(Initialisation, NotInitialisedControllerIsBroughtUpOnceInOrder) {
       {11, 210, 210, 1, 1, 0, 25, 150, 0, 0, 0},
       {21, 1, 0, 0, 177, 10, 0, 0, 0, 0, 0},
       {21, 0, 0, 0, 177, 10, 0, 0, 0, 0, 0},
-      {132, 0xD4, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+      {132, 0xC4, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {68, 64, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {131, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0},
       {135, 0, 177, 10, 80, 0, 0, 0, 0, 0, 0},
@@ -114,7 +114,7 @@ TEST(Initialisation, LimitSwitchEntryTogglesAndResendsTheFlags) {
   for (const auto& r : rig.Records(from)) {
     if (r[0] == 132) flags.push_back(r[1]);
   }
-  EXPECT_EQ(flags, (std::vector<int>{0x14, 0xD4}));
+  EXPECT_EQ(flags, (std::vector<int>{0x04, 0xC4}));  // Auto_Spindle_Stop 1 from the defaults
 }
 
 TEST(Initialisation, AccelParamsCarryTheValueGivenInTheSecondByte) {

@@ -131,12 +131,13 @@ TEST_F(ManualOutputs, FeedSelectionStaysWithinTheTableAndUnderCVMax) {
 }
 
 TEST_F(ManualOutputs, UseFeedAndUseRpmToggleAndGreyTheirLabels) {
-  m.Speeds.FeedlClick();
-  EXPECT_FALSE(v.Use_feed.Checked());
-  EXPECT_EQ(v.Feedlab.FontColor(), kGray);
+  EXPECT_FALSE(v.Use_feed.Checked()) << "a job's own feeds rule until the operator chooses";
   m.Speeds.FeedlClick();
   EXPECT_TRUE(v.Use_feed.Checked());
   EXPECT_EQ(v.Feedlab.FontColor(), kBlack);
+  m.Speeds.FeedlClick();
+  EXPECT_FALSE(v.Use_feed.Checked());
+  EXPECT_EQ(v.Feedlab.FontColor(), kGray);
   m.Speeds.RpmlabClick();
   EXPECT_FALSE(v.Use_rpm.Checked());
   EXPECT_EQ(v.Rpmlab.FontColor(), kGray);

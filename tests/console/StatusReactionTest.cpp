@@ -160,9 +160,9 @@ TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnce) {
 }
 
 TEST(StatusReaction, TheFeedIndexNamesAnEntryOfTheNewTable) {
-  // No Spooler.cfg: the index starts at 0, which names no speed; the label must show the
-  // slowest speed the jobs will really use.
-  for (const auto& [start, expected] : {std::pair{0, 1}, std::pair{400, 250}}) {
+  // No Spooler.cfg: the index starts at 0, which names no speed; it becomes the contour
+  // velocity's (CV_Max 80 is index 177 of 250), and the label shows it.
+  for (const auto& [start, expected] : {std::pair{0, 177}, std::pair{400, 250}, std::pair{7, 7}}) {
     SimSystem rig;
     System& s = *rig.sys;
     s.console.State.FeedIndex = start;

@@ -1,4 +1,8 @@
 // `wendlar-cli status` over a pseudo-terminal against `wendlar-cli sim`, both in real time.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +33,8 @@ TEST(LinkStatusCli, StatusOverAPseudoTerminalReportsTheServedController) {
   EXPECT_NE(out.find("Speed steps:      100\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Buffer size:      4096\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Position (steps): X 0  Y 0  Z 0  W 0\n"), std::string::npos) << out;
+  // The state in the console's words; the initialisation's own stop is not the operator's.
+  EXPECT_NE(out.find("State:            Idle (Local)\n"), std::string::npos) << out;
   EXPECT_NE(out.find("Inputs:           ______L_\n"), std::string::npos) << out;
   // The 8-bit controller's table was read back word by word and kept.
   const std::string table = home.Read("d_table.txt");
@@ -45,8 +51,30 @@ TEST(LinkStatusCli, NoControllerExitsWithTheConnectionMessage) {
   ASSERT_TRUE(status.Start({program, "--home", home.Path().string(), "status", "--port", "/dev/wendlar-none"}));
   const std::string out = status.ReadAll(60000);
   EXPECT_EQ(status.Wait(5000), 1);
-  EXPECT_EQ(out, "status: Cannot Connect !: Cannot talk to USB CNC controller ! try another Comm port\n");
+  EXPECT_EQ(out, "status: no such port: /dev/wendlar-none\n");
   EXPECT_FALSE(home.Exists("Spooler.cfg"));
+}
+
+TEST(LinkStatusCli, APortAnotherProgramHoldsSaysSo) {
+  const std::string program = CliProgram();
+  if (program.empty()) GTEST_SKIP() << "wendlar-cli is not built";
+  ChildProcess server;
+  ASSERT_TRUE(server.Start({program, "sim"}));
+  const std::string path = server.ReadLine(5000);
+  ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+  // Another program has the device open and locked, as a second copy of this one would.
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  TempDir home;
+  ChildProcess status;
+  ASSERT_TRUE(status.Start({program, "--home", home.Path().string(), "status", "--port", path}));
+  const std::string out = status.ReadAll(60000);
+  EXPECT_EQ(status.Wait(5000), 1);
+  EXPECT_EQ(out, "status: port busy: another program has " + path + " open\n");
+  ::close(fd);
+  server.Interrupt();
+  EXPECT_EQ(server.Wait(5000), 0);
 }
 
 }  // namespace

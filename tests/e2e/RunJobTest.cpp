@@ -375,6 +375,26 @@ TEST_F(RunOnSimulator, ResumeFromALineSkipsTheLinesBeforeAndMakesTheResumeMove) 
   EXPECT_EQ(sim().Position()[kZ], -4000);
 }
 
+TEST_F(RunOnSimulator, GcodeJobsRunInTheActiveWorkOffset) {
+  sys.offsets.ActiveOffsetX = 1;
+  sys.offsets.ActiveOffsetY = 0.5;
+  rig.dir.Write("offset.nc", "G20 G90\nG0 X1 Y1\n");
+  ASSERT_TRUE(OpenGcode(rig.dir.Path() / "offset.nc"));
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(sim().Position()[kX], 16000);
+  EXPECT_EQ(sim().Position()[kY], 12000);
+}
+
+TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {
+  // The manual tool change lifts to 1.5"; the program's last Z (-0.1) is not where the tool is.
+  sys.config.Config.Man_toolch = 1;
+  sys.config.Config.Toolch_Zpos = 1.5;
+  rig.dir.Write("tool.nc", "G20 G90\nG0 Z0.5\nG1 Z-0.1 F30\nT1 M6\nG0 X1 Y1\nG1 X2\n");
+  ASSERT_TRUE(OpenGcode(rig.dir.Path() / "tool.nc"));
+  ASSERT_TRUE(sys.engines.ResumeGcodeAtLine(6));
+  EXPECT_EQ(sys.engines.ResumeZ, 1500);
+}
+
 TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheResumeMove) {
   ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
                                                               {kSpoolZLimits, -200, 100},
@@ -452,8 +472,25 @@ TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
   const fs::path corpus = CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "no G-code corpus beside the repository";
   int ran = 0;
-  for (const char* name : {"p2g_milldrill_arcs_inch.ngc", "gs_byte135_inch.nc", "lcnc_plasma_imperial_wrench.ngc",
-                           "freecad_centroid_imperial_ref.ngc"}) {
+  for (const char* name : {"lcnc_plasma_imperial_wrench.ngc", "freecad_centroid_imperial_ref.ngc"}) {
+    // Parameters and G53: refused before anything is sent.
+    const fs::path file = corpus / name;
+    if (!fs::exists(file)) continue;
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(OpenGcode(file));
+    const uint64_t executed = sim().ExecutedCount();
+    const size_t from = TraceSize();
+    sys.run.RunJob();
+    (void)rig.RunUntil([] { return false; }, 500);
+    EXPECT_EQ(v.Progress.Caption().rfind("Job refused: ", 0), 0u) << v.Progress.Caption();
+    // The message list names the file's line of each refusal.
+    ASSERT_FALSE(v.Com_list.Items().empty());
+    EXPECT_EQ(v.Com_list.Items().back().rfind("line ", 0), 0u) << v.Com_list.Items().back();
+    EXPECT_EQ(sim().ExecutedCount(), executed);
+    EXPECT_EQ(BufferedAccepted(from), 0u);
+    EXPECT_FALSE(s.JobActive);
+  }
+  for (const char* name : {"p2g_milldrill_arcs_inch.ngc", "gs_byte135_inch.nc", "ugs_no_spaces.gcode"}) {
     const fs::path file = corpus / name;
     if (!fs::exists(file)) continue;
     SCOPED_TRACE(name);

@@ -134,10 +134,19 @@ TEST_F(Recovery, AControllerThatAnswersAgainAfterTheSilenceIsStoppedAtOnce) {
 }
 
 TEST_F(Recovery, ARefusedLineEndsTheJobNotCompletedWithItsMessage) {
-  // The engine stops at the refused line; the controller then finishes what it got with an
-  // empty buffer, which must not read as a completed job.
+  // The pre-flight finds the refused line before anything is sent; the job never reads as
+  // completed.
   ASSERT_TRUE(Open("G20 G90\nG1 X0.5 F60\nG18\nG1 X1\n"));
   sys.run.RunJob();
+  ASSERT_TRUE(rig.RunUntil([&] { return !s.JobActive && !rig.sim.JobRunning(); }, 60000));
+  EXPECT_FALSE(sys.status.Run.JobCompleted);
+  EXPECT_FALSE(HistoryHas("Completed"));
+  EXPECT_EQ(v.Progress.Caption().rfind("Job refused: ", 0), 0u) << v.Progress.Caption();
+  EXPECT_EQ(v.Progress.FontColor(), kRed);
+
+  // A line refused while running (the pre-flight bypassed) ends the job, not completed.
+  ASSERT_TRUE(Open("G20 G90\nG1 X0.5 F60\nG18\nG1 X1\n"));
+  sys.engines.RunGcodeJob();
   ASSERT_TRUE(rig.RunUntil([&] { return !s.JobActive && !rig.sim.JobRunning(); }, 60000));
   EXPECT_FALSE(sys.status.Run.JobCompleted);
   EXPECT_FALSE(HistoryHas("Completed"));

@@ -117,21 +117,58 @@ TEST(GcodeArcs, CentreIsIncrementalAndEndAbsoluteUnderG91) {
   EXPECT_EQ(rig.m.Calls.back(), "Move 8000 -8000 0 1");
 }
 
-TEST(GcodeArcs, FeedWordAloneRepeatsTheArcToTheLastEnd) {
+TEST(GcodeArcs, OnlyALineWithItsOwnEndOrCentreCutsAnArc) {
   GcodeRig rig;
   rig.Run("G0 X1 Y0\nG2 X0 Y-1 I-1 J0\n");
-  const size_t first = Moves(rig.m).size();
-  // From (0, -1) about (-1, -1) back to the last X and Y words: the whole circle.
-  rig.Run("F20\n");
+  const size_t first = rig.m.Moves().size();
+  // A feed word alone, or a Z alone, under G2: no circle; the Z is a straight plunge.
+  rig.Run("F20\nZ-0.2\n");
+  auto moves = rig.m.Moves();
+  ASSERT_EQ(moves.size(), first + 1);
+  EXPECT_EQ(moves.back(), "Move 0 -8000 1600 20");
+  EXPECT_EQ(rig.flags.AbortRun, 0);
+
+  // The full circle needs I or J on the line and its end on its start.
+  GcodeRig full;
+  full.Run("G0 X1 Y0\nG2 X1 Y0 I-1\n");
+  auto pts = Moves(full.m);
+  ExpectArc(pts, 0, 0, 8000, true, 8000, 0);
+  EXPECT_GT(pts.size(), 500u);
+}
+
+TEST(GcodeArcs, CentreOffsetsAreNotModal) {
+  // The second arc omits I: it is 0, so the centre is (10, 20) and the arc ends on its circle.
+  GcodeRig rig(true);
+  rig.Run("G0 X0 Y0\nG3 X0 Y10 I-10 J5\nG0 X10 Y10\nG3 X20 Y20 J10\n");
+  EXPECT_TRUE(rig.m.Messages.empty());
   auto pts = Moves(rig.m);
-  pts.erase(pts.begin(), pts.begin() + static_cast<long>(first));
-  ExpectArc(pts, -8000, -8000, 8000, true, 0, -8000);
-  EXPECT_EQ(pts.size(), 503u);
+  ASSERT_FALSE(pts.empty());
+  // Metric default machine: 100 file units per mm, scale from the rig's configuration.
+  const double scale = rig.config.Config.Xscale * 100;
+  EXPECT_NEAR(pts.back().x, 20 * scale, 1);
+  EXPECT_NEAR(pts.back().y, 20 * scale, 1);
+  for (const Point& p : pts) EXPECT_LE(p.x, 20 * scale + 1);  // never swings out to a stale centre
+}
+
+TEST(GcodeArcs, ArcsWithoutACentreOrWithAnEndOffTheCircleAreRefused) {
+  GcodeRig none;
+  none.Run("G0 X1\nG2 X2 Y0\n");
+  EXPECT_EQ(none.m.Messages, Calls({"line 2: Error arc without I or J"}));
+  EXPECT_EQ(none.flags.AbortRun, 1);
+
+  GcodeRig off;  // centre (2, 0), radius 1; the end (2, 1.5) is half a radius off
+  off.Run("G0 X1\nG2 X2 Y1.5 I1 J0\n");
+  EXPECT_EQ(off.m.Messages, Calls({"line 2: Error arc end not on its circle"}));
+  EXPECT_EQ(Moves(off.m).size(), 0u);
+
+  GcodeRig close;  // four decimals of rounding are not an error
+  close.Run("G0 X1\nG2 X2 Y1.0004 I1 J0\n");
+  EXPECT_TRUE(close.m.Messages.empty());
 }
 
 TEST(GcodeArcs, DegenerateArcsNeitherHangNorMove) {
-  GcodeRig zero;
-  zero.Run("G0 X1\nG2 X2 Y0 I0 J0\nG1 Y1\n");
+  GcodeRig zero;  // a zero radius: the end must be the start
+  zero.Run("G0 X1\nG2 X1 Y0 I0 J0\nG1 Y1\n");
   EXPECT_EQ(zero.m.Moves(), Calls({"Rapid 8000 0", "Move 8000 8000 0 1"}));
 
   GcodeRig noRez;  // chords floor at one step
@@ -153,18 +190,18 @@ TEST(GcodeArcs, DegenerateArcsNeitherHangNorMove) {
 TEST(GcodeArcs, RadiusFormAndHugeCirclesAreRefused) {
   GcodeRig r;
   r.Run("G0 X1\nG2 X2 Y0 R0.5\nG1 X3\n");
-  EXPECT_EQ(r.m.Messages, Calls({"Error R arcs not supported"}));
+  EXPECT_EQ(r.m.Messages, Calls({"line 2: Error R arcs not supported"}));
   EXPECT_EQ(r.m.Moves(), Calls({"Rapid 8000 0"}));
   EXPECT_EQ(r.flags.AbortRun, 1);
 
   GcodeRig huge;  // the end lies on the start's ray: a whole circle far outside the range
   huge.Run("G0 X1\nG2 X1.1 Y0 I-1000 J0\n");
-  EXPECT_EQ(huge.m.Messages, Calls({"Long3 overflow"}));
+  EXPECT_EQ(huge.m.Messages, Calls({"line 2: Long3 overflow"}));
   EXPECT_TRUE(Moves(huge.m).empty());
 
   GcodeRig crossing;  // ends in range, but the arc swings past X -1048.6
   crossing.Run("G0 X-1000 Y1\nG3 X-1000 Y-1 I0 J-1\nG3 X-1000 Y-201 I0 J-100\n");
-  EXPECT_EQ(crossing.m.Messages, Calls({"Long3 overflow"}));
+  EXPECT_EQ(crossing.m.Messages, Calls({"line 3: Long3 overflow"}));
   EXPECT_EQ(crossing.m.Moves().size(), 1u + 252u);  // only the first, small arc
 
   GcodeRig gentle;  // a huge radius, a short arc: every point is in range
@@ -191,31 +228,58 @@ TEST(GcodeDrilling, G81ReturnsToRWithG99AndToTheTopWithG98) {
 TEST(GcodeDrilling, G82DwellsAtTheBottom) {
   GcodeRig rig;
   rig.Run("G82 X1 Z-0.25 R0.1 F10\n");
-  EXPECT_EQ(rig.m.Calls, Calls({"Rapid 8000 0", "Z -800 60 0", "Dwell 0.2", "Z 2000 10 0", "Dwell 0.4", "Z -800 80 0"}));
+  // Below R at the start: up to R first, so the tool never travels to the hole below it.
+  EXPECT_EQ(rig.m.Calls, Calls({"Z -800 60 0", "Rapid 8000 0", "Dwell 0.2", "Z 2000 10 0", "Dwell 0.4", "Z -800 80 0"}));
 }
 
 TEST(GcodeDrilling, G83PecksBackToR) {
   GcodeRig rig;
   rig.Run("G0 Z1\nG83 Z-0.3 R0.1 Q0.1 F5\n");
+  // Down to the programmed Z (-0.3), not 0.3 below R.
   EXPECT_EQ(rig.m.Calls, Calls({"Z -8000 60 0", "Z -800 60 0", "Z 0 5 0", "Z -800 80 0", "Z 800 5 0", "Z -800 80 0",
-                                "Z 1600 5 0", "Z -800 80 0", "Z -8000 60 0"}));
+                                "Z 1600 5 0", "Z -800 80 0", "Z 2400 5 0", "Z -800 80 0", "Z -8000 60 0"}));
 }
 
 TEST(GcodeDrilling, G73LiftsTenThousandthsAfterEachPeck) {
   GcodeRig rig;
   rig.Run("G0 Z1\nG73 Z-0.3 R0.1 Q0.1 F5\n");
   EXPECT_EQ(rig.m.Calls, Calls({"Z -8000 60 0", "Z -800 60 0", "Z 0 5 0", "Z -80 80 0", "Z 800 5 0", "Z 720 80 0",
-                                "Z 1600 5 0", "Z -8000 60 0"}));
+                                "Z 1600 5 0", "Z 1520 80 0", "Z 2400 5 0", "Z -8000 60 0"}));
 }
 
 TEST(GcodeDrilling, PeckWithoutAPositiveQIsRefused) {
   for (const char* q : {"Q0", "Q-0.1"}) {
     GcodeRig rig;
     rig.Run(std::string("G0 Z1\nG83 X1 Z-0.3 R0.1 ") + q + "\n");
-    EXPECT_EQ(rig.m.Messages, Calls({"Error peck depth Q must be above 0"}));
+    EXPECT_EQ(rig.m.Messages, Calls({"line 2: Error peck depth Q must be above 0"}));
     EXPECT_EQ(rig.m.Moves(), Calls({"Z -8000 60 0"}));
     EXPECT_EQ(rig.flags.AbortRun, 1);
   }
+}
+
+TEST(GcodeDrilling, AfterACycleTheToolIsAtItsRetractHeightAndRepeatsNeedAHole) {
+  GcodeRig rig;
+  // M5 and a lone F under a modal G81 drill nothing; the feed after G80 starts at R, not the bottom.
+  rig.Run("G0 Z1\nG99 G81 X1 Y1 Z-0.5 R0.1 F10\nM5\nF20\nX2\nG80\nG1 X3\n");
+  EXPECT_EQ(rig.m.Calls, Calls({"Z -8000 60 0",
+                                "Rapid 8000 8000", "Z -800 60 0", "Dwell 0.2", "Z 4000 10 0", "Z -800 80 0",
+                                "SpindleOff",
+                                "Rapid 16000 8000", "Dwell 0.2", "Z 4000 20 0", "Z -800 80 0",
+                                "Move 24000 8000 -800 20"}));
+}
+
+TEST(GcodeDrilling, PeckCyclesLeaveTheToolAtTheTop) {
+  GcodeRig rig;
+  rig.Run("G0 Z1\nG83 X1 Z-0.2 R0.1 Q0.2 F5\nG80\nG1 X2\n");
+  EXPECT_EQ(rig.m.Calls.back(), "Move 16000 0 -8000 5");
+}
+
+TEST(GcodeCodes, ArcCentresIncrementalIsAcceptedAndChangesNothing) {
+  GcodeRig rig;
+  rig.Run("G91.1\nG0 X1\nG0 X2\n");
+  EXPECT_TRUE(rig.m.Messages.empty());
+  EXPECT_FALSE(rig.state.Incremental);
+  EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0", "Rapid 16000 0"}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "GcodeRig.h"
+#include "config/WorkOffsets.h"
 
 namespace wendlar::testing {
 namespace {
@@ -36,18 +37,30 @@ TEST(GcodeLines, ShortAndMarkedLinesAreShownButSkipped) {
 
 TEST(GcodeWords, CommentsCaseAndSpacesInValues) {
   GcodeRig rig;
-  rig.Run("G1 X1 (move) Y2\nG1 x3 Y1\nG1 X 1 .5\n");
-  EXPECT_EQ(rig.m.Moves(), Calls({"Move 8000 0 0 1", "Move 8000 8000 0 1", "Move 12000 8000 0 1"}));
+  // A closed comment ends at its parenthesis; lower case reads as upper case; ';' ends the line.
+  rig.Run("G1 X1 (move) Y2\ng1 x3 y1\nG1 X 1 .5 ; Y9\n(start) G1 X2\n(only a comment)\n");
+  EXPECT_EQ(rig.m.Moves(),
+            Calls({"Move 8000 16000 0 1", "Move 24000 8000 0 1", "Move 12000 8000 0 1", "Move 16000 8000 0 1"}));
+  EXPECT_EQ(rig.run.LineCounter, 4);
+
+  GcodeRig lower;  // a lower-case program moves; today's literal reading moved nothing
+  lower.Run("g0 x10 y10 z5\n");
+  EXPECT_EQ(lower.m.Moves(), Calls({"Z -40000 60 0", "Rapid 80000 80000"}));
 }
 
-TEST(GcodeWords, ValueErrorIsListedOncePerLineWithTheParsedLineNumber) {
+TEST(GcodeWords, MalformedValuesRefuseTheLineWithTheFileLineNumber) {
   GcodeRig rig;
-  rig.Run("G0 X1\nG1 XY2 X--1 Z\nG1 X+.5\n");
-  EXPECT_EQ(rig.m.ComList, Calls({"ERR AT LINE #2"}));
-  // The word still applies, with 0.
-  EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0", "Move 0 16000 0 1", "Move 4000 16000 0 1"}));
-  EXPECT_EQ(rig.state.ParserLineNo, 4);
-  EXPECT_EQ(rig.flags.AbortRun, 0);
+  // Blank and comment lines count: the bad value stands on line 4 of the file.
+  rig.Run("G0 X1\n\n(note)\nG1 XY2 X--1 Z\nG1 X+.5\n");
+  EXPECT_EQ(rig.m.ComList, Calls({"ERR AT LINE #4"}));
+  EXPECT_EQ(rig.m.Messages, Calls({"line 4: Error malformed value X"}));
+  EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0"}));
+  EXPECT_EQ(rig.flags.AbortRun, 1);
+
+  GcodeRig exponent;  // not X1 and a silent E word
+  exponent.Run("G1 X1e300\n");
+  EXPECT_EQ(exponent.m.Messages, Calls({"line 1: Error malformed value X1e300"}));
+  EXPECT_TRUE(exponent.m.Moves().empty());
 }
 
 TEST(GcodeWords, ToolWordsAndTheirMcodes) {
@@ -118,26 +131,26 @@ TEST(GcodeWords, FeedValueIsCappedAt100AndNeverBelow1) {
   EXPECT_EQ(rig.m.Moves(), Calls({"Move 8000 0 0 100", "Move 16000 0 0 1", "Move 24000 0 0 1"}));
 }
 
-TEST(GcodeCodes, PlaneAndUnitErrorsStopAfterTheLine) {
+TEST(GcodeCodes, PlaneAndUnitErrorsRefuseTheWholeLine) {
   GcodeRig rig;
   rig.Run("G1 X1 G18 Y5\nG1 X2\n");
-  EXPECT_EQ(rig.m.Messages, Calls({"Error G18 XZ plane not supported"}));
+  EXPECT_EQ(rig.m.Messages, Calls({"line 1: Error G18 XZ plane not supported"}));
   EXPECT_EQ(rig.flags.AbortRun, 1);
-  // Y5 came after G18 and was not read; X1 was, and the line ran with it.
-  EXPECT_EQ(rig.m.Moves(), Calls({"Move 8000 0 0 1"}));
+  EXPECT_TRUE(rig.m.Moves().empty());
 
   GcodeRig g19;
   g19.Run("G19\n");
-  EXPECT_EQ(g19.m.Messages, Calls({"Error G19 YZ plane not supported"}));
+  EXPECT_EQ(g19.m.Messages, Calls({"line 1: Error G19 YZ plane not supported"}));
 
   GcodeRig inch;
   inch.Run("G20\nG21 G0 X1\n");
-  EXPECT_EQ(inch.m.Messages, Calls({"Metric Gcode file found", "Change to Metric config"}));
+  EXPECT_EQ(inch.m.Messages, Calls({"Metric Gcode file found", "line 2: Change to Metric config"}));
   EXPECT_EQ(inch.flags.AbortRun, 1);
+  EXPECT_TRUE(inch.m.Moves().empty());
 
   GcodeRig metric(true);
   metric.Run("G21\nG20\n");
-  EXPECT_EQ(metric.m.Messages, Calls({"Imperial Gcode file found", "Change to Imperial config"}));
+  EXPECT_EQ(metric.m.Messages, Calls({"Imperial Gcode file found", "line 2: Change to Imperial config"}));
 }
 
 TEST(GcodeCodes, IncrementalWarnsAndAdds) {
@@ -170,7 +183,7 @@ TEST(GcodeMcodes, OutputsPauseAndLaser) {
   GcodeRig rig;
   rig.m.UseRpmBox = true;
   rig.m.Rpm = 9000;
-  rig.Run("M0\nM3\nM3\nM8\nM9\nM10\nM11\nM5\nM24\nG1 X1 L34\nM26\nM99\n");
+  rig.Run("M0\nM3\nM3\nM8\nM9\nM10\nM11\nM5\nM24\nG1 X1 L34\nM26\nM77\n");
   EXPECT_EQ(rig.m.Moves(), Calls({"SpindleOn 0", "Rpm 9000", "Aux1 1", "Aux1 0", "Aux2 1", "Aux2 0", "SpindleOff",
                                   "LaserSegments 1", "Laser 1", "MoveW 8000 0 120 1", "Laser 0"}));
   rig.m.PauseOnM0Box = true;
@@ -184,12 +197,12 @@ TEST(GcodeGuards, OutOfRangeTargetsAreRefusedBeforeAnythingIsQueued) {
   // 1048.576 in is 8388608 steps, one past the 24-bit range.
   rig.Run("G1 X1048.575\nG1 X1048.576 M8\nG1 X2\n");
   EXPECT_EQ(rig.m.Moves(), Calls({"Move 8388600 0 0 1"}));
-  EXPECT_EQ(rig.m.Messages, Calls({"Long3 overflow"}));
+  EXPECT_EQ(rig.m.Messages, Calls({"line 2: Long3 overflow"}));
   EXPECT_EQ(rig.flags.AbortRun, 1);
 
   GcodeRig huge;
   huge.Run("G0 Y" + std::string(400, '9') + "\n");
-  EXPECT_EQ(huge.m.Messages, Calls({"Long3 overflow"}));
+  EXPECT_EQ(huge.m.Messages, Calls({"line 1: Long3 overflow"}));
   EXPECT_TRUE(huge.m.Calls.empty());
 }
 
@@ -207,6 +220,29 @@ TEST(GcodeGuards, JunkOfAnyKindIsReadToTheEnd) {
     EXPECT_EQ(rig.m.Calls.back(), "Dwell 1");
   }
   EXPECT_LE(rig.m.ComList.size(), 2u);
+}
+
+TEST(GcodeFixtures, TheActiveOffsetAndG54ToG59MoveTheProgram) {
+  GcodeRig rig;
+  WorkOffsetState offsets;
+  offsets.WorkOffsets[0] = {1, 2};
+  offsets.WorkOffsets[1] = {5, 5};
+  rig.reader.SetFixtures(&offsets);
+  SetGcodeFixture(rig.state, 1, 2);  // fixture 1 in force at the start
+  // A Z-only rapid moves no XY; G55 alone moves nothing; the next target is in fixture 2.
+  rig.Run("G0 Z1\nG0 X1 Y1\nG55\nG0 X1 Y1\nG1 X2 F10\nG54 G0 X0 Y0\n");
+  EXPECT_EQ(rig.m.Moves(), Calls({"Z -8000 60 0", "Rapid 16000 24000", "Rapid 48000 48000", "Move 56000 48000 -8000 10",
+                                  "Rapid 8000 16000"}));
+}
+
+TEST(GcodeMcodes, M2AndM30EndTheProgram) {
+  for (const char* end : {"M2", "M30"}) {
+    GcodeRig rig;
+    // A subprogram after the end is not part of the main program.
+    rig.Run(std::string("G0 X1\n") + end + "\nO1000\nG0 X5\n");
+    EXPECT_EQ(rig.m.Moves(), Calls({"Rapid 8000 0"})) << end;
+    EXPECT_EQ(rig.flags.AbortRun, 0);
+  }
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "config/ConfigFile.h"
 #include "job/JobCheck.h"
+#include "job/Preflight.h"
 #include "job/SpoolFile.h"
 #include "support/TempDir.h"
 
@@ -85,8 +88,7 @@ TEST(Check, DemoProgram) {
             "X min 0.000\" max 1.000\"\n"
             "Y min 0.000\" max 1.000\"\n"
             "Z top 0.200\" bot -0.100\"\n"
-            "Lines read 31\n"
-            "Lines executed 27\n"
+            "Lines 30\n"
             "Rapids 7\n"
             "Feeds 6\n"
             "Arcs 5\n"
@@ -94,6 +96,7 @@ TEST(Check, DemoProgram) {
             "Segments 235\n"
             "Packets 253\n"
             "Messages 0\n"
+            "Refused 0\n"
             "The job runs to its end\n");
   EXPECT_TRUE(ok);
 }
@@ -108,7 +111,7 @@ TEST(Check, DemoSpoolJob) {
             "X min 0.000\" max 1.000\"\n"
             "Y min 0.000\" max 1.000\"\n"
             "Z top 0.200\" bot -0.100\"\n"
-            "Records 29\n"
+            "Records 27\n"
             "Rapids 3\n"
             "Feeds 4\n"
             "Arcs 4\n"
@@ -116,30 +119,21 @@ TEST(Check, DemoSpoolJob) {
             "Segments 20\n"
             "Packets 41\n"
             "Messages 0\n"
+            "Refused 0\n"
             "The job runs to its end\n");
   EXPECT_TRUE(ok);
 }
 
-TEST(Check, DemoProgramOnAMetricMachineStops) {
+TEST(Check, DemoProgramOnAMetricMachineIsRefused) {
   bool ok = true;
-  EXPECT_EQ(Check(ExamplesDir() / "demo.nc", true, ok),
-            "Checking demo.nc as a G-code program, metric configuration\n"
-            "Drawing Limits\n"
-            "X min 0.00 max 0.00\n"
-            "Y min 0.00 max 0.00\n"
-            "Z top 0.00 bot 0.00\n"
-            "Lines read 4\n"
-            "Lines executed 1\n"
-            "Rapids 0\n"
-            "Feeds 0\n"
-            "Arcs 0\n"
-            "Drilling cycles 0\n"
-            "Segments 0\n"
-            "Packets 0\n"
-            "Messages 2\n"
-            "  line 4: Imperial Gcode file found\n"
-            "  line 4: Change to Imperial config\n"
-            "The job would stop\n");
+  const std::string out = Check(ExamplesDir() / "demo.nc", true, ok);
+  EXPECT_NE(out.find("Messages 1\n"
+                     "  line 4: Imperial Gcode file found\n"
+                     "Refused 1\n"
+                     "  line 4: Change to Imperial config\n"
+                     "The job is refused\n"),
+            std::string::npos)
+      << out;
   EXPECT_FALSE(ok);
 }
 
@@ -148,27 +142,47 @@ TEST(Check, MissingFile) {
   bool ok = true;
   EXPECT_EQ(Check(dir.Path() / "none.nc", false, ok),
             "Checking none.nc as a G-code program, inch configuration\n"
-            "Messages 1\n"
-            "  I/O error\n"
-            "The job would stop\n");
+            "I/O error\n"
+            "The job cannot be read\n");
   EXPECT_FALSE(ok);
 }
 
-// Every real program is read to its end (or to the line that stops it) without a crash.
+// Every real program is either read to its end (its last line, or M2/M30) with nothing
+// refused, or refused with the line and a message for each construct it cannot run as written.
 TEST(Check, CorpusSweep) {
   const fs::path corpus = CorpusDir();
   if (corpus.empty()) GTEST_SKIP() << "no G-code corpus beside the repository";
-  int files = 0;
+  int files = 0, refused = 0;
   for (const auto& entry : fs::directory_iterator(corpus)) {
     if (entry.path().extension() == ".tsv") continue;
-    bool ok = false;
-    for (bool metric : {false, true}) {
-      std::string out = Check(entry.path(), metric, ok);
-      EXPECT_NE(out.find(ok ? "The job runs to its end" : "The job would stop"), std::string::npos) << entry.path();
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int64_t lines = std::count(text.begin(), text.end(), '\n') + (text.empty() || text.back() == '\n' ? 0 : 1);
+    // The program's own units where it names them; metric otherwise.
+    const bool inch = text.find("G20") != std::string::npos || text.find("g20") != std::string::npos;
+    ConfigState config;
+    SetDefaultConfig(config.Config);
+    config.Config.UnitsMode = 1;
+    SetInchUnits(config.Units);
+    if (!inch) {
+      ConvertConfigToMetric(config.Config);
+      SetMetricUnits(config.Units);
     }
+    config.ToolAboveWorkNow = config.Config.Tool_above_work;
+    const PreflightResult r = PreflightJob(entry.path(), config, PreflightStart{});
+    ASSERT_TRUE(r.Opened) << entry.path();
+    EXPECT_LE(r.Lines, lines) << entry.path();  // M2 or M30 may end it early
+    for (const JobRefusal& refusal : r.Refusals) {
+      EXPECT_GT(refusal.Line, 0) << entry.path();
+      EXPECT_LE(refusal.Line, lines) << entry.path();
+      EXPECT_FALSE(refusal.Text.empty()) << entry.path();
+    }
+    refused += r.Ok() ? 0 : 1;
     ++files;
   }
   EXPECT_GE(files, 30);
+  EXPECT_GT(refused, 0);
+  EXPECT_LT(refused, files);
 }
 
 }  // namespace

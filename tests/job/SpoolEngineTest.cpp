@@ -144,5 +144,17 @@ TEST(SpoolOutputs, RecordsSwitchOutputsDwellPauseAndSetFeeds) {
   EXPECT_EQ(rig.Run({{kSpoolHomeR}, {kSpoolTangent, 1, 1}}), (Calls{"HomeW", "Dwell 0.5", "Knife 1 1"}));
 }
 
+TEST(SpoolArcs, LaserArcsCarryThePowerAndSpeedOfTheLaserFeeds) {
+  SpoolRig rig;
+  rig.state.LaserSegments = true;
+  auto calls = rig.Run({{kSpoolLaserLinear, 100, 0, 170}, {kSpoolArcCw, 100, 100, 200, 100}});
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "MoveW 800 0 520 33");
+  for (size_t i = 1; i < calls.size(); ++i) {
+    EXPECT_EQ(calls[i].substr(0, 6), "MoveW ") << calls[i];
+    EXPECT_EQ(calls[i].substr(calls[i].size() - 7), " 520 33") << calls[i];
+  }
+}
+
 }  // namespace
 }  // namespace wendlar::testing

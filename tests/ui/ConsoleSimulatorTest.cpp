@@ -20,6 +20,7 @@
 #include "system/System.h"
 #include "ui/Gui.h"
 #include "ui/QtEventLoop.h"
+#include "Shots.h"
 #include "ui_Spool.h"
 
 namespace wendlar::ui {
@@ -98,13 +99,21 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
       << w.Form().Running->text().toStdString();
   EXPECT_EQ(controller.Overruns(), 0u);
 
-  // A long move, and STOP a second into it: the button answers while the job runs.
+  SaveShot(&w, "console-completed.png");
+
+  // A long move, paused and then stopped: the buttons answer while the job runs.
   prompts.Paths.push_back((home.Path() / "long.nc").string());
   w.Form().OpenGcodefile1->trigger();
   ASSERT_TRUE(loop.WaitUntil([&] { return w.Form().Run_button->isEnabled(); }, 10000));
   const int64_t beforeLongX = controller.MachinePosition()[0];
   bool stopPressed = false;
-  QTimer::singleShot(1000, [&] {
+  QTimer::singleShot(700, [&] {
+    SaveShot(&w, "console-running.png");
+    QTest::mousePress(w.Form().Pausebut, Qt::LeftButton);
+    QTest::mouseRelease(w.Form().Pausebut, Qt::LeftButton);
+  });
+  QTimer::singleShot(1300, [&] { SaveShot(&w, "console-paused.png"); });
+  QTimer::singleShot(1500, [&] {
     stopPressed = true;
     QTest::mousePress(w.Form().Estopbut, Qt::LeftButton);
     QTest::mouseRelease(w.Form().Estopbut, Qt::LeftButton);
@@ -120,6 +129,7 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   EXPECT_LT(static_cast<double>(stoppedAt - beforeLongX), fullMoveSteps / 2) << "it stopped well before the end";
   EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Run_button->isEnabled(); }, 5000))
       << "after a stop the file is ready to run again";
+  SaveShot(&w, "console-stopped.png");
 }
 
 }  // namespace

@@ -34,6 +34,7 @@
 #include "system/System.h"
 #include "ui/DirectoryBrowser.h"
 #include "ui/Gui.h"
+#include "Shots.h"
 #include "ui/QtEventLoop.h"
 #include "ui_Envir_setup.h"
 #include "ui_FileCtrls.h"
@@ -124,15 +125,6 @@ void ExpectTidyWindow(QWidget* window) {
   EXPECT_TRUE(problems.empty()) << window->objectName().toStdString() << ": " << problems.front();
 }
 
-void SaveShot(QWidget* window, const std::string& name) {
-  const char* dir = std::getenv("WENDLAR_SHOTS_DIR");
-  const QPixmap shot = window->grab();
-  EXPECT_FALSE(shot.isNull()) << name;
-  if (dir != nullptr) {
-    EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / name).string())));
-  }
-}
-
 // The tab page holding `w`.
 QWidget* PageOf(QTabWidget* tabs, QWidget* w) {
   for (QWidget* p = w; p != nullptr; p = p->parentWidget()) {
@@ -181,7 +173,9 @@ TEST(SetupWindow, EveryControlSitsOnItsTabWithItsLabelKindAndState) {
   EXPECT_FALSE(w.Form().Arc_enable->isEnabled());
   EXPECT_TRUE(w.Form().Inch_rb->isChecked());
   EXPECT_TRUE(w.Form().Dual_Head->isChecked());
-  EXPECT_TRUE(w.Form().Wslave_But->isChecked());
+  // The boxes show the configuration from the start: the defaults' W_slave 0 is Z head 2.
+  EXPECT_TRUE(w.Form().Sec_Z_but->isChecked());
+  EXPECT_FALSE(w.Form().Wslave_But->isChecked());
   EXPECT_TRUE(w.Form().Normally_open->isChecked());
   EXPECT_TRUE(w.Form().No_Man_toolch_check->isChecked());
 

@@ -17,7 +17,7 @@ struct CheckArgs {
 
 }  // namespace
 
-// Registers "check FILE [--metric]"; the exit status is 1 when the job would stop.
+// Registers "check FILE [--metric]"; the exit status is 1 when the job is refused or unreadable.
 void RegisterCheckCommand(CommandTable& commands) {
   auto args = std::make_shared<CheckArgs>();
   CLI::App* sub = commands.Add("check", "Read a G-code program or spooler job without a controller and report it",

@@ -45,5 +45,6 @@ void RegisterPortsCommand(CommandTable& commands);
 void RegisterSimCommand(CommandTable& commands);
 void RegisterCheckCommand(CommandTable& commands);
 void RegisterRunCommand(CommandTable& commands);
+void RegisterScriptCommand(CommandTable& commands);
 
 }  // namespace wendlar::cli

@@ -144,7 +144,8 @@ class JobRun {
     // Settings and the machine file come from the program directory when it has them.
     if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
     if (options_.metric) {
-      sys.config.Config.UnitsMode = 2;
+      // An inch machine file (or the default one) is the same machine in millimetres.
+      if (sys.config.Config.UnitsMode != 2) ConvertConfigToMetric(sys.config.Config);
       SetMetricUnits(sys.config.Units);
     }
     sys.console.StartClock();
@@ -175,7 +176,7 @@ class JobRun {
     }
     std::cerr << "Controller ready." << std::endl;
 
-    if (!Prepare(file)) return 2;
+    if (!Prepare(file)) return refused_ ? 1 : 2;
     return RunToEnd();
   }
 
@@ -187,6 +188,15 @@ class JobRun {
               << " Y" << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
   }
 
+  // The whole job is read before anything is sent; a refused job prints why.
+  bool Refused() {
+    if (sys_->engines.PreflightJob()) return false;
+    refused_ = true;
+    std::cout << "Job refused:\n";
+    for (const std::string& line : RefusalLines(sys_->engines.LastPreflight, 10)) std::cout << "  " << line << "\n";
+    return true;
+  }
+
   bool Prepare(const std::filesystem::path& file) {
     System& sys = *sys_;
     sys.consoleSettings.ChooseJobMode(spool_ ? 1 : 2);
@@ -196,6 +206,7 @@ class JobRun {
         std::cerr << "run: cannot open the spooler job " << options_.file << "\n";
         return false;
       }
+      if (Refused()) return false;
       if (options_.fromLine > 1 && !sys.engines.ResumeSpoolAtRecord(options_.fromLine)) {
         std::cerr << "run: the job does not reach record " << options_.fromLine << "\n";
         return false;
@@ -206,6 +217,7 @@ class JobRun {
         std::cerr << "run: cannot open the program " << options_.file << "\n";
         return false;
       }
+      if (Refused()) return false;
       if (options_.fromLine > 1 && !sys.engines.ResumeGcodeAtLine(options_.fromLine)) {
         std::cerr << "run: the program does not reach line " << options_.fromLine << "\n";
         return false;
@@ -298,8 +310,9 @@ class JobRun {
     System& sys = *sys_;
     ConsoleState& s = sys.console.State;
     const bool streaming = s.Operation == LongOperation::Job;
-    int done = spool_ ? sys.engines.Run.RecordCount : sys.engines.GcodeLineRead();
-    if (done < 0 || (!streaming && !s.JobActive)) done = total_;
+    // Progress follows the machine: the line of the last record the controller executed.
+    const JobProgress& executed = sys.status.Run.Progress;
+    int done = executed.Running() ? executed.ExecutedLine() : total_;
     done = std::clamp(done, 0, total_);
     const int fill = sys.status.BufferFill();
     if (sim_ && streaming && s.JobActive) {
@@ -313,13 +326,21 @@ class JobRun {
                        std::string(static_cast<size_t>(kWidth - bar), '-') + "] " + std::to_string(done) + "/" +
                        std::to_string(total_) + (spool_ ? " records" : " lines") + "  buffer " +
                        std::to_string(fill) + "/" + std::to_string(sys.report.BufferSize) + "  " +
-                       Clock(loop_->NowUs() - startUs_) + "  " + sys.console.View.Running.Caption() + "   ";
+                       Clock(loop_->NowUs() - startUs_) + Remaining(done) + "  " +
+                       MachineStateText(sys.status.State()) + "   ";
     if (isatty(STDOUT_FILENO)) {
       std::cout << line << std::flush;
     } else if (loop_->NowUs() - lastPlainUs_ >= 5000000) {
       lastPlainUs_ = loop_->NowUs();
       std::cout << line.substr(1) << "\n" << std::flush;
     }
+  }
+
+  // The time left at the pace of the lines executed so far; empty until there is a pace.
+  std::string Remaining(int done) const {
+    const int64_t elapsed = loop_->NowUs() - startUs_;
+    if (done <= 0 || done >= total_ || elapsed <= 0) return "";
+    return " (" + Clock(elapsed * (total_ - done) / done) + " left)";
   }
 
   int Report() {
@@ -371,6 +392,7 @@ class JobRun {
   std::unique_ptr<SerialPort> ports_;
   std::unique_ptr<System> sys_;
   bool spool_ = false;
+  bool refused_ = false;
   int total_ = 0;
   size_t historyFrom_ = 0;
   size_t messagesFrom_ = 0;

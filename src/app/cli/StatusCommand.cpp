@@ -48,9 +48,13 @@ int Report(EventLoop& loop, SerialPort& ports, int portIndex, const HomeDir& hom
 
   if (sys.connection.ConnectController(portIndex) != kConnectOk) {
     const auto& messages = sys.link.View().Msg_list.Items();
-    std::cerr << "status: " << sys.link.View().Status_lab.Caption();
-    if (!messages.empty()) std::cerr << ": " << messages.back();
-    std::cerr << "\n";
+    if (sys.link.OpenError != 0 && !messages.empty()) {
+      std::cerr << "status: " << messages.back() << "\n";  // the port itself said no
+    } else {
+      std::cerr << "status: " << sys.link.View().Status_lab.Caption();
+      if (!messages.empty()) std::cerr << ": " << messages.back();
+      std::cerr << "\n";
+    }
     return 1;
   }
   auto ready = [&] {
@@ -73,7 +77,8 @@ int Report(EventLoop& loop, SerialPort& ports, int portIndex, const HomeDir& hom
             << "Buffer size:      " << r.BufferSize << "\n"
             << "Position (steps): X " << r.X << "  Y " << r.Y << "  Z " << r.Z << "  W " << r.W << "\n"
             << "Inputs:           " << InputsString(r.Inputs) << "\n"
-            << "State:            " << sys.console.View.Running.Caption() << "\n";
+            << "State:            " << MachineStateText(sys.status.State()) << " (" << sys.console.View.Running.Caption()
+            << ")\n";
   sys.connection.Stop_usbClick();
   return 0;
 }

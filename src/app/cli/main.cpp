@@ -19,5 +19,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterCheckCommand(commands);
   wendlar::cli::RegisterRunCommand(commands);
   wendlar::cli::RegisterStatusCommand(commands);
+  wendlar::cli::RegisterScriptCommand(commands);
   return commands.Run(argc, argv);
 }

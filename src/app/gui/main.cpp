@@ -18,6 +18,7 @@
 #include "sim/SimController.h"
 #include "system/System.h"
 #include "ui/Gui.h"
+#include "ui/QtMessages.h"
 #include "ui/QtEventLoop.h"
 #include "ui/QtPrompts.h"
 
@@ -28,22 +29,36 @@ struct Options {
   bool simulator = false;
   int firmware = wendlar::sim::SimOptions{}.firmware;
   std::string screenshot;
+  std::string script;
 };
 
 // How long --screenshot waits for the console to come up before it takes the picture anyway.
 constexpr int kScreenshotWaitMs = 20000;
 constexpr int kScreenshotSettleMs = 1000;
 
-void TakeScreenshot(wendlar::System& sys, wendlar::ui::Gui& gui, const QString& file, int& exitCode) {
-  // Connected to the simulator, wait for the controller to be initialised; otherwise just
-  // for the start-up sequence to settle.
+// Connected to the simulator, waits for the controller to be initialised; otherwise just
+// for the start-up sequence to settle.
+void WaitForStartUp(wendlar::System& sys) {
   const bool waitReady = sys.link.Connected || sys.environment.Env.LastUsbPort >= 1;
   if (waitReady) {
     (void)sys.loop.WaitUntil([&] { return sys.console.View.Progress.Caption() == "Ready" || sys.flags.Closing; },
                              kScreenshotWaitMs);
   }
   (void)sys.loop.WaitUntil([] { return false; }, kScreenshotSettleMs);
-  const QPixmap shot = gui.Console().grab();
+}
+
+// --script: once the controller is ready, the script window opens and runs the file.
+void RunStartScript(wendlar::System& sys, const std::string& file) {
+  WaitForStartUp(sys);
+  if (sys.flags.Closing) return;
+  sys.script.Show();
+  (void)sys.script.RunScriptFile(file);
+}
+
+// Saves the console, or the script window after a --script run, as a PNG and quits.
+void TakeScreenshot(wendlar::System& sys, wendlar::ui::Gui& gui, const QString& file, bool ofScript, int& exitCode) {
+  WaitForStartUp(sys);
+  const QPixmap shot = ofScript ? gui.Script().grab() : gui.Console().grab();
   exitCode = shot.save(file, "PNG") ? 0 : 1;
   if (exitCode != 0) std::cerr << "wendlar: cannot write " << file.toStdString() << "\n";
   QApplication::quit();
@@ -61,7 +76,9 @@ int main(int argc, char** argv) {
   cli.add_option("--firmware", opt.firmware, "Firmware version of the simulated controller")
       ->check(CLI::Range(1, 255))
       ->needs(cli.get_option("--simulator"));
-  cli.add_option("--screenshot", opt.screenshot, "Save the console as a PNG once it is up, then quit");
+  cli.add_option("--screenshot", opt.screenshot,
+                 "Save the console (the script window with --script) as a PNG once it is up, then quit");
+  cli.add_option("--script", opt.script, "Open the script window and run this macro script once the controller is ready");
   try {
     cli.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -72,6 +89,7 @@ int main(int argc, char** argv) {
   wendlar::InstanceLock lock(wendlar::InstanceLock::NameFor(argv[0]), wendlar::InstanceLock::DefaultDir());
   if (lock.TryAcquire() == wendlar::InstanceLock::State::kHeldElsewhere) return 0;
 
+  wendlar::ui::QuietQtMessages();
   QFont::insertSubstitution("Arial", "Liberation Sans");
   QApplication app(argc, argv);
   QApplication::setApplicationName("Wendlar ");
@@ -105,9 +123,13 @@ int main(int argc, char** argv) {
   if (opt.simulator) gui.AutoConnectTo(wendlar::kFirstDevicePort);
 
   int exitCode = 0;
-  if (!opt.screenshot.empty()) {
-    const QString file = QString::fromStdString(opt.screenshot);
-    QTimer::singleShot(0, &app, [&sys, &gui, &exitCode, file] { TakeScreenshot(sys, gui, file, exitCode); });
+  if (!opt.script.empty() || !opt.screenshot.empty()) {
+    QTimer::singleShot(0, &app, [&sys, &gui, &exitCode, &opt] {
+      if (!opt.script.empty()) RunStartScript(sys, opt.script);
+      if (!opt.screenshot.empty()) {
+        TakeScreenshot(sys, gui, QString::fromStdString(opt.screenshot), !opt.script.empty(), exitCode);
+      }
+    });
   }
   const int rc = app.exec();
   return opt.screenshot.empty() ? rc : exitCode;

@@ -1,0 +1,280 @@
+#include "job/Preflight.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "core/HomeDir.h"
+#include "core/Numbers.h"
+#include "job/BufferedJobMachine.h"
+#include "job/GcodeFile.h"
+#include "job/GcodeReader.h"
+#include "job/SpoolEngine.h"
+
+namespace wendlar {
+
+namespace {
+
+// Takes every record as a connected controller would, and counts it.
+class CountingSink : public CommandSink {
+ public:
+  void QueueCommand(const CommandRecord&) override { ++Records; }
+  bool Connected() const override { return true; }
+  int64_t Records = 0;
+};
+
+// A controller whose buffer never fills.
+class EmptyController : public ControllerBuffer {
+ public:
+  uint16_t BufHead() const override { return 0; }
+  uint16_t BufTail() const override { return 0; }
+  int BufferSize() const override { return 4096; }
+  bool PollWhileWaiting() override { return false; }
+};
+
+class PreflightFeeds : public FeedSource {
+ public:
+  PreflightFeeds(const GcodeState& gcode, int jobMode) : gcode_(gcode), jobMode_(jobMode) {}
+  bool UseFeed() const override { return false; }
+  int FeedIndex() const override { return 0; }
+  int JobMode() const override { return jobMode_; }
+  double CurrentFeed() const override { return gcode_.CurrentFeed; }
+  int SpoolXYFeed() const override { return XYFeed; }
+  int SpoolZFeed() const override { return ZFeed; }
+  int XYFeed = 21, ZFeed = 22;
+
+ private:
+  const GcodeState& gcode_;
+  int jobMode_;
+};
+
+// The machine without a controller: direct commands are counted, messages kept with the
+// file line they came from, and the extent of every target is tracked.
+class PreflightMachine : public BufferedJobMachine, public SpoolOps {
+ public:
+  PreflightMachine(SegmentBuffer& buffer, SpeedTables& tables, CountingSink& sink)
+      : BufferedJobMachine(buffer, tables), sink_(sink), segments_(buffer), tables_(tables) {}
+
+  // SpoolOps: the second head's W moves count like Z moves; the pre-flight machine is
+  // neither a knife table nor a two-head machine.
+  void MoveW(int32_t w, int speed, bool wait) override { MoveZ(w, speed, wait); }
+  void HomeW() override { Direct(); }
+  void SendKnifeAngle(int32_t, int32_t) override { Direct(); }
+  int FeedSpeedIndex() const override { return tables_.FeedSpeedIndex(); }
+  int PlungeSpeedIndex() const override { return segments_.PlungeSpeedIndex(); }
+  void ShowRpm(int) override {}
+  bool KnifeMode() const override { return false; }
+  bool SecondHeadMachine() const override { return false; }
+
+  std::vector<JobRefusal> Messages;
+  int CurrentLine = 0;
+  bool Spindle = false;
+  bool Tracked = false;
+  int64_t MinX = 0, MaxX = 0, MinY = 0, MaxY = 0, MinZ = 0, MaxZ = 0;  // steps, Z as sent
+
+  void QueueMove(int32_t x, int32_t y, int32_t z, double speed) override {
+    Track(x, y, z);
+    BufferedJobMachine::QueueMove(x, y, z, speed);
+  }
+  void QueueMoveW(int32_t x, int32_t y, int32_t w, double speed) override {
+    Track(x, y, LastStepZ());
+    BufferedJobMachine::QueueMoveW(x, y, w, speed);
+  }
+  void QueueCommand(const CommandRecord& record) override { sink_.QueueCommand(record); }
+  void RapidXY(int32_t x, int32_t y) override {
+    Track(x, y, LastStepZ());
+    Direct();
+  }
+  void MoveZ(int32_t z, int, bool) override {
+    Track(LastStepX(), LastStepY(), z);
+    Direct();
+  }
+  void Dwell(double) override { Direct(); }
+  void SpindleOn(int) override {
+    Spindle = true;
+    Direct(2);
+  }
+  void SpindleOff() override {
+    Spindle = false;
+    Direct();
+  }
+  bool SpindleRunning() const override { return Spindle; }
+  void SetAux1(bool) override { Direct(); }
+  void SetAux2(bool) override { Direct(); }
+  void SetLaser(bool) override { Direct(); }
+  void SetJobSpindleSpeed(int) override { Direct(); }
+  void WaitForContinue() override {}
+  void ShowFeedLabel(const std::string&) override {}
+  void ShowLineCounter(const std::string&) override {}
+  void ShowCodeLine(const std::string&) override {}
+  void ShowMessage(const std::string& text) override { Messages.push_back({CurrentLine, text}); }
+  void ClearCodeLines() override {}
+  // The value error's list entry repeats what the refusal says.
+  void AddComList(const std::string&) override {}
+  void EnableRun() override {}
+  void ShowRunError(const std::string& caption) override { Messages.push_back({CurrentLine, caption}); }
+  void StartDebugLog() override {}
+  bool UseFeed() const override { return false; }
+  bool UseRpm() const override { return false; }
+  int SpindleRpm() const override { return 0; }
+  bool PauseonM0() const override { return true; }
+
+ private:
+  void Direct(int n = 1) { sink_.Records += n; }
+  void Track(int64_t x, int64_t y, int64_t z) {
+    if (!Tracked) {
+      MinX = MaxX = x;
+      MinY = MaxY = y;
+      MinZ = MaxZ = z;
+      Tracked = true;
+    }
+    MinX = std::min(MinX, x);
+    MaxX = std::max(MaxX, x);
+    MinY = std::min(MinY, y);
+    MaxY = std::max(MaxY, y);
+    MinZ = std::min(MinZ, z);
+    MaxZ = std::max(MaxZ, z);
+  }
+  CountingSink& sink_;
+  SegmentBuffer& segments_;
+  SpeedTables& tables_;
+};
+
+int32_t FileUnits(int64_t steps, double scale) {
+  if (!(scale > 0)) return 0;
+  return static_cast<int32_t>(Nearest(static_cast<double>(steps) / scale));
+}
+
+int32_t OffsetUnits(double userUnits, double factor) {
+  if (!std::isfinite(userUnits)) return 0;
+  return static_cast<int32_t>(std::clamp<int64_t>(Nearest(userUnits * factor), INT32_MIN, INT32_MAX));
+}
+
+std::string Count(const char* label, int64_t n) { return std::string(label) + " " + std::to_string(n); }
+
+}  // namespace
+
+bool IsSpoolJobFile(const std::filesystem::path& path) {
+  std::string ext = path.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".vrj";
+}
+
+PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigState& jobConfig,
+                             const PreflightStart& start) {
+  PreflightResult result;
+  result.Spool = IsSpoolJobFile(path);
+  // Opening a spooler job sets the run's heights; the job's own configuration stays untouched.
+  ConfigState config = jobConfig;
+  GcodeState gcode;
+  JobRunState run;
+  RunFlags flags;
+  CountingSink sink;
+  EmptyController controller;
+  PreflightFeeds feeds(gcode, result.Spool ? 1 : 2);
+  // No Speed_table.txt is written: the program directory is one that does not exist.
+  HomeDir nowhere(std::filesystem::temp_directory_path() / "wendlar-preflight-no-such-folder" / "none");
+  SpeedTables tables(config, nowhere, feeds);
+  (void)tables.BuildSpeedTable(100);
+  SegmentBuffer buffer(config, tables, sink, controller, flags);
+  PreflightMachine machine(buffer, tables, sink);
+  machine.SetLastStep(start.StepX, start.StepY, start.StepZ);
+  const double uf = config.Units.UnitsFactor;
+
+  if (result.Spool) {
+    SpoolJob job;
+    result.Opened = OpenSpoolJob(path, job, config, machine, flags);
+    if (!result.Opened) return result;
+    machine.ClearCodeLines();
+    result.Limits = job.Limits;
+    SpoolEngineState state;
+    state.WorkTopZ = job.WorkTopZ;
+    state.FixtureOffX = OffsetUnits(start.OffsetX, uf);
+    state.FixtureOffY = OffsetUnits(start.OffsetY, uf);
+    SpoolStepper stepper(machine, machine, config, flags, state);
+    stepper.CollectRefusals(&result.Refusals);
+    SpoolRecord r;
+    int records = 0;
+    while (flags.AbortRun == 0 && job.Reader.Read(r)) {
+      ++records;
+      machine.CurrentLine = records;
+      stepper.SetRecordNumber(records);
+      stepper.Execute(r);
+      feeds.XYFeed = state.SpoolXYFeed;
+      feeds.ZFeed = state.SpoolZFeed;
+    }
+    machine.FlushSegments();
+    const SpoolStats& st = stepper.Stats();
+    result.Lines = records;
+    result.Rapids = st.Rapids;
+    result.Feeds = st.Feeds;
+    result.Arcs = st.Arcs;
+    result.DrillCycles = st.Drills;
+  } else {
+    GcodeLineSource source(path);
+    result.Opened = source.Ok();
+    if (!result.Opened) return result;
+    StartGcodeState(gcode, start.MachineX, start.MachineY, start.MachineZ);
+    SetGcodeFixture(gcode, start.OffsetX, start.OffsetY);
+    GcodeReader reader(gcode, run, machine, config, flags);
+    reader.SetFixtures(start.Offsets);
+    reader.CollectRefusals(&result.Refusals);
+    // The whole file, past tool-change stops: every line the run would reach.
+    while (flags.AbortRun == 0) {
+      machine.CurrentLine = source.LineNumber() + 1;
+      if (!reader.Step(source)) break;
+      if (run.ToolChangeStop) {
+        ++result.ToolStops;
+        run.ToolChangeStop = false;
+      }
+    }
+    machine.FlushSegments();
+    const GcodeStats& st = reader.Stats();
+    result.Lines = source.LineNumber();
+    result.Rapids = st.Rapids;
+    result.Feeds = st.Feeds;
+    result.Arcs = st.Arcs;
+    result.DrillCycles = st.DrillCycles;
+    const MachineConfig& c = config.Config;
+    if (machine.Tracked) {
+      result.Limits.XMin = FileUnits(machine.MinX, c.Xscale);
+      result.Limits.XMax = FileUnits(machine.MaxX, c.Xscale);
+      result.Limits.YMin = FileUnits(machine.MinY, c.Yscale);
+      result.Limits.YMax = FileUnits(machine.MaxY, c.Yscale);
+      result.Limits.ZTop = FileUnits(-machine.MinZ, c.Zscale);
+      result.Limits.ZBot = FileUnits(-machine.MaxZ, c.Zscale);
+    }
+  }
+  result.Messages = std::move(machine.Messages);
+  result.Segments = buffer.SegmentsQueued;
+  result.Packets = sink.Records;
+  return result;
+}
+
+std::vector<std::string> RefusalLines(const PreflightResult& result, size_t most) {
+  std::vector<std::string> lines;
+  const char* what = result.Spool ? "record " : "line ";
+  for (size_t i = 0; i < result.Refusals.size() && i < most; ++i) {
+    const JobRefusal& r = result.Refusals[i];
+    lines.push_back(r.Line > 0 ? what + std::to_string(r.Line) + ": " + r.Text : r.Text);
+  }
+  if (result.Refusals.size() > most) {
+    lines.push_back("... and " + std::to_string(result.Refusals.size() - most) + " more refusals");
+  }
+  return lines;
+}
+
+std::vector<std::string> PreflightSummary(const PreflightResult& result, const UnitState& units) {
+  std::vector<std::string> lines = DrawingLimitsLines(result.Limits, units);
+  lines.push_back(Count(result.Spool ? "Records" : "Lines", result.Lines));
+  lines.push_back(Count("Rapids", result.Rapids));
+  lines.push_back(Count("Feeds", result.Feeds));
+  lines.push_back(Count("Arcs", result.Arcs));
+  lines.push_back(Count("Drilling cycles", result.DrillCycles));
+  if (result.ToolStops > 0) lines.push_back(Count("Stops for a tool change", result.ToolStops));
+  lines.push_back(Count("Segments", result.Segments));
+  lines.push_back(Count("Packets", result.Packets));
+  return lines;
+}
+
+}  // namespace wendlar
