@@ -335,7 +335,7 @@ TEST(ConsoleWindow, GreyedEntriesSayWhyInTheirHint) {
   Desk d;
   ConsoleWindow& w = d.gui.Console();
   EXPECT_EQ(w.Form().CornerFinder1->toolTip(), "Needs firmware 65 or later; its window is not in this version yet");
-  EXPECT_EQ(w.Form().Diagnostics1->toolTip(), "Not available: its window is not in this version yet");
+  EXPECT_EQ(w.Form().N3DProbeMenu1->toolTip(), "Not available: its window is not in this version yet");
   EXPECT_EQ(w.Form().Touch->toolTip(),
             "Needs \"Touch pad Enable\" in Configure Machine; its window is not in this version yet");
   for (QMenu* menu : w.menuBar()->findChildren<QMenu*>()) {
