@@ -1,5 +1,7 @@
 #include "console/CommandSender.h"
 
+#include <algorithm>
+
 namespace wendlar {
 
 namespace {
@@ -58,7 +60,7 @@ bool CommandSender::WaitPolls(int n) {
          polls() >= n;
 }
 
-bool CommandSender::WaitMoveDone() {
+bool CommandSender::WaitMoveDone(int64_t deadlineMs) {
   EventLoop& loop = link_.Loop();
   const int start = *pollCount_;
   auto stop = [&] { return flags_.StopWaiting() || !LinkPolling(); };
@@ -66,9 +68,12 @@ bool CommandSender::WaitMoveDone() {
                  kPerPollTimeoutMs * kBusyAppearPolls);
   if (stop()) return false;
   if (!state_.Busy) return true;  // finished between two reports
-  // A move may take long; the wait ends with the move, a stop, or the link going quiet.
-  while (!loop.WaitUntil([&] { return !state_.Busy || stop(); }, 60000)) {
-    if (!LinkPolling()) return false;
+  // A move may take long; the wait ends with the move, a stop, the link going quiet, or
+  // the deadline.
+  const int64_t deadlineUs = loop.NowUs() + deadlineMs * 1000;
+  auto slice = [&] { return std::clamp<int64_t>((deadlineUs - loop.NowUs()) / 1000, 1, 60000); };
+  while (!loop.WaitUntil([&] { return !state_.Busy || stop(); }, slice())) {
+    if (!LinkPolling() || loop.NowUs() >= deadlineUs) return false;
   }
   return !stop();
 }

@@ -37,9 +37,13 @@ class CommandSender {
   // Waits for n link ticks. Ends early (false) when the link stops polling or on a stop.
   bool WaitPolls(int n);
   // Waits until the controller has reported busy and then not busy. Ends on AbortRun, when
-  // the link stops polling, and when busy was never seen within a few polls (the move may
-  // have finished between two reports).
-  bool WaitMoveDone();
+  // the link stops polling, when busy was never seen within a few polls (the move may have
+  // finished between two reports), and after deadlineMs of motion (false).
+  bool WaitMoveDone(int64_t deadlineMs = kMoveDeadlineMs);
+  // No single move of this machine takes longer; a busy report past it is a fault.
+  static constexpr int64_t kMoveDeadlineMs = 30 * 60 * 1000;
+  // WaitPolls does not end on AbortRun: the stop sequence itself waits for polls after
+  // setting it.
 
   // The link's tick counter that WaitPolls counts (the console's own PollCount until set).
   void CountPollsOf(int& counter) { pollCount_ = &counter; }

@@ -47,6 +47,9 @@ class SimController : public SerialDevice {
   // --- What the controller would report, decoded (tests compare these with the lines).
   Steps4 Position();          // as the position report gives it
   Steps4 MachinePosition();   // in the world's own coordinates
+  // Z of whatever the probe meets at (x, y): stock top with its tilt and bump, the pad on
+  // it, or the table beside it. World coordinates, down positive.
+  int64_t SurfaceZ(int64_t x, int64_t y) const;
   uint8_t StateByte();        // buffer report byte 5
   uint8_t InputsByte();       // buffer report byte 4
   int Head() { Update(); return head_; }  // where the next record enters
@@ -170,7 +173,6 @@ class SimController : public SerialDevice {
   void StartProbe(const Record& r);
   void StartTouchPad(const Record& r);
   void StartEdgeProbe(const Record& r);
-  int64_t SurfaceZ(int64_t x, int64_t y) const;
   Steps4 Physical(const Steps4& reported) const;
 
   std::function<int64_t()> clock_;

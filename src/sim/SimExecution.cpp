@@ -234,12 +234,21 @@ void SimController::CancelJogs() {
   }
 }
 
+namespace {
+double Bump(const SimWorld& w, int64_t x, int64_t y) {
+  if (w.bumpRadius <= 0 || w.bumpHeight == 0) return 0;
+  const double d = std::hypot(static_cast<double>(x - w.bumpX), static_cast<double>(y - w.bumpY));
+  if (d >= static_cast<double>(w.bumpRadius)) return 0;
+  return static_cast<double>(w.bumpHeight) * 0.5 * (1 + std::cos(M_PI * d / static_cast<double>(w.bumpRadius)));
+}
+}  // namespace
+
 int64_t SimController::SurfaceZ(int64_t x, int64_t y) const {
   const SimWorld& w = options_.world;
   const bool onStock = x >= w.stockEdgeX && y >= w.stockEdgeY;
   if (!onStock) return w.tableZ;
   const double top = static_cast<double>(w.stockTopZ) + w.stockSlopeX * static_cast<double>(x - w.stockEdgeX) +
-                     w.stockSlopeY * static_cast<double>(y - w.stockEdgeY);
+                     w.stockSlopeY * static_cast<double>(y - w.stockEdgeY) - Bump(w, x, y);
   const bool onPad = x >= w.padMinX && x <= w.padMaxX && y >= w.padMinY && y <= w.padMaxY;
   return std::llround(top) - (onPad ? w.padThickness : 0);
 }

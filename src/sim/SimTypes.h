@@ -67,6 +67,8 @@ struct SimWorld {
   // Tilt of the stock top, in Z steps per X and per Y step, so probed points differ.
   double stockSlopeX = 0.0;
   double stockSlopeY = 0.0;
+  // A round bump on the stock top (height up, in Z steps; 0 for none), a cosine bell.
+  int64_t bumpX = 0, bumpY = 0, bumpRadius = 0, bumpHeight = 0;
   // The machine table below the stock.
   int64_t tableZ = 90000;
   // The touch pad lies on the stock near the corner.

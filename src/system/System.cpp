@@ -1,5 +1,7 @@
 #include "system/System.h"
 
+#include "core/Numbers.h"
+
 #include <iostream>
 #include <ostream>
 
@@ -56,6 +58,7 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
     return index >= 1 && index <= SpeedTables::kMaxSteps ? int{tables.VelTableX[static_cast<size_t>(index)]} : 0;
   };
   console.Hooks.JogDisplayMode = [this] { return setup.Flags.JogDisplayMode; };
+  touchOff.ToolDiameter = [this] { return ParseDouble(setup.View.Touch_dia.Caption()).value_or(0.25); };
 
   ManualHooks& m = manual.Context.hooks;
   m.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };

@@ -30,8 +30,10 @@
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
 #include "tools/DiagnosticsWindow.h"
+#include "tools/ProbeBox.h"
 #include "tools/ScriptReader.h"
 #include "tools/ToolChangerMenu.h"
+#include "tools/TouchOff.h"
 
 namespace wendlar {
 
@@ -98,6 +100,9 @@ class System : private LinkConsole, private ConfigEvents {
   RunControl run;
   JobEngines engines;
 
+  // Probing: the 3D digitiser, the tool touch-off and the corner finder.
+  TProbeBox probe{manual.Context, ProbeLinks{polling, report, status.Run.ProbeRunning, home}};
+  TouchOff touchOff{manual.Context, manual.Motion};
   // The macro script window.
   TScript_reader script{manual, home};
   // The service windows: tool changer and diagnostics.

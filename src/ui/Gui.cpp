@@ -66,6 +66,7 @@ Gui::Gui(System& system) : sys_(system) {
   jumpbox_ = std::make_unique<JumpboxWindow>(sys_.jumpbox.View);
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
+  probe_ = std::make_unique<ProbeWindow>(sys_.probe.View);
   usb_->SetBeside(console_.get());
   script_ = std::make_unique<ScriptWindow>(sys_.script.View, console_.get());
   WireConsole();
@@ -74,6 +75,7 @@ Gui::Gui(System& system) : sys_(system) {
   WireService();
   WireCoordinates();
   WireSettings();
+  WireProbe();
   WireScript();
 }
 

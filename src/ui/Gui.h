@@ -11,6 +11,7 @@
 #include "ui/EnvironmentWindow.h"
 #include "ui/JumpboxWindow.h"
 #include "ui/MaterialsWindow.h"
+#include "ui/ProbeWindow.h"
 #include "ui/ScriptWindow.h"
 #include "ui/ServiceWindows.h"
 #include "ui/SetupWindow.h"
@@ -41,6 +42,7 @@ class Gui {
   EnvironmentWindow& Environment() { return *environment_; }
   JumpboxWindow& Jumpbox() { return *jumpbox_; }
   MaterialsWindow& Materials() { return *materials_; }
+  ProbeWindow& Probe() { return *probe_; }
   ScriptWindow& Script() { return *script_; }
   DiagnosticsWindow& Diagnostics() { return *diagnostics_; }
   ToolChangerWindow& ToolChanger() { return *toolChanger_; }
@@ -52,6 +54,8 @@ class Gui {
   void WireCoordinates();
   // The settings windows and the console entries that open them (GuiSettings.cpp).
   void WireSettings();
+  // The digitiser window, touch-off and corner finder entries (GuiProbe.cpp).
+  void WireProbe();
   // The macro script window and the console entry that opens it (GuiScript.cpp).
   void WireScript();
   // The tool changer and diagnostics windows, the console entries that open them and the
@@ -67,6 +71,7 @@ class Gui {
   std::unique_ptr<EnvironmentWindow> environment_;
   std::unique_ptr<JumpboxWindow> jumpbox_;
   std::unique_ptr<MaterialsWindow> materials_;
+  std::unique_ptr<ProbeWindow> probe_;
   std::unique_ptr<ScriptWindow> script_;
   std::unique_ptr<DiagnosticsWindow> diagnostics_;
   std::unique_ptr<ToolChangerWindow> toolChanger_;

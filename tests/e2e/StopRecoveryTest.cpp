@@ -184,5 +184,15 @@ TEST_F(Recovery, AHostThatRestartsBesideAPoweredControllerSetsItUpAgainAndRuns) 
   EXPECT_TRUE(again.status.Run.JobCompleted) << again.console.View.Progress.Caption();
 }
 
+TEST_F(Recovery, AWaitForAMoveEndsAtItsDeadlineWhenTheMachineNeverStops) {
+  // A jog runs until it is stopped: the controller reports busy for as long as it goes.
+  ASSERT_TRUE(sys.manual.Motion.JogStart(commands::kJogXPlus, 10));
+  ASSERT_TRUE(rig.RunUntil([&] { return s.Busy; }, 2000));
+  const int64_t start = rig.loop.NowUs();
+  EXPECT_FALSE(sys.sender.WaitMoveDone(3000));
+  EXPECT_LT(rig.loop.NowUs() - start, 5'000'000);
+  sys.manual.Motion.JogStop();
+}
+
 }  // namespace
 }  // namespace wendlar::testing

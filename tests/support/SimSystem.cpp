@@ -9,6 +9,19 @@ void WrongHandshakeDevice::Write(std::string_view bytes, std::string& reply) {
   reply += inner;
 }
 
+sim::SimOptions ProbeSurfaceOptions() {
+  sim::SimOptions o;
+  sim::SimWorld& w = o.world;
+  w.stockSlopeX = 0.02;
+  w.stockSlopeY = -0.01;
+  w.bumpX = 47000;
+  w.bumpY = 47000;
+  w.bumpRadius = 3000;
+  w.bumpHeight = 300;
+  w.padMinX = w.padMaxX = w.padMinY = w.padMaxY = 200000;
+  return o;
+}
+
 SimSystem::SimSystem(sim::SimOptions options) : sim(loop, std::move(options)) {
   port.Attach(kSimPort, sim);
   sys = std::make_unique<System>(loop, port, prompts, HomeDir(dir.Path()), out);

@@ -35,6 +35,10 @@ class WrongHandshakeDevice : public SerialDevice {
   char mark_;
 };
 
+// A tilted stock top with a bump in the middle of the inch in front of the power-up
+// position, and the touch pad moved out of the way: what the digitiser tests scan.
+sim::SimOptions ProbeSurfaceOptions();
+
 // A record as the simulated controller's trace holds it: code and b1..b10; missing bytes 0.
 using Packet = std::array<uint8_t, 11>;
 inline Packet P(std::initializer_list<uint8_t> bytes) {

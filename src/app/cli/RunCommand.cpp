@@ -15,11 +15,8 @@
 #include <string>
 
 #include "app/cli/CliCommands.h"
+#include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
-#include "core/RealTimeEventLoop.h"
-#include "core/VirtualEventLoop.h"
-#include "link/serial/InProcessSerialPort.h"
-#include "link/serial/PosixSerialPorts.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 
@@ -121,23 +118,12 @@ class JobRun {
     action.sa_flags = SA_RESETHAND;  // a second Ctrl+C ends the program at once
     sigaction(SIGINT, &action, nullptr);
 
-    if (options_.fast) {
-      // Simulated time, but fault-history lines carry the real date and time.
-      loop_ = std::make_unique<VirtualEventLoop>(std::chrono::system_clock::now());
-    } else {
-      loop_ = std::make_unique<RealTimeEventLoop>();
-    }
-    int portIndex = kFirstDevicePort;
-    if (options_.simulator) {
-      sim_ = std::make_unique<sim::SimController>(*loop_);
-      auto port = std::make_unique<InProcessSerialPort>(*loop_);
-      port->Attach(portIndex, *sim_, "simulated controller");
-      ports_ = std::move(port);
-    } else {
-      auto port = std::make_unique<PosixSerialPorts>();
-      portIndex = port->AddDevicePath(options_.port);
-      ports_ = std::move(port);
-    }
+    MachinePorts machine;
+    machine.Open(options_.simulator, options_.fast, options_.port);
+    loop_ = std::move(machine.loop);
+    sim_ = std::move(machine.sim);
+    ports_ = std::move(machine.ports);
+    const int portIndex = machine.portIndex;
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;

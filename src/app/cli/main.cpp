@@ -4,6 +4,7 @@
 #include "app/cli/CliCommands.h"
 
 namespace wendlar::cli { void RegisterStatusCommand(CommandTable& commands); }
+namespace wendlar::cli { void RegisterProbeCommands(CommandTable& commands); }
 
 int main(int argc, char** argv) {
   CLI::App app{"Wendlar: host control program of a small CNC machine, without windows", "wendlar-cli"};
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterCheckCommand(commands);
   wendlar::cli::RegisterRunCommand(commands);
   wendlar::cli::RegisterStatusCommand(commands);
+  wendlar::cli::RegisterProbeCommands(commands);
   wendlar::cli::RegisterScriptCommand(commands);
   return commands.Run(argc, argv);
 }
