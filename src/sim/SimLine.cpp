@@ -172,8 +172,10 @@ void SimController::SendReply(std::string text, std::string& reply) {
     --dropReplies_;
     return;
   }
-  if (garbleNext_ && !text.empty()) {
+  const bool report = text.size() > 2 && text[1] == '.';
+  if ((garbleNext_ || (garbleReport_ && report)) && !text.empty()) {
     garbleNext_ = false;
+    if (report) garbleReport_ = false;
     char& c = text[text.size() / 2];
     c = c == '?' ? '#' : '?';
   }

@@ -61,6 +61,8 @@ Gui::Gui(System& system) : sys_(system) {
   coordinates_ = std::make_unique<CoordinatesWindow>(sys_.manual.Coordinates.View, console_.get());
   environment_ = std::make_unique<EnvironmentWindow>(sys_.environment.View);
   about_ = std::make_unique<AboutBox>(console_.get());
+  diagnostics_ = std::make_unique<DiagnosticsWindow>(sys_.diagnostics.View);
+  toolChanger_ = std::make_unique<ToolChangerWindow>(sys_.toolChanger.View);
   jumpbox_ = std::make_unique<JumpboxWindow>(sys_.jumpbox.View);
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
@@ -72,6 +74,7 @@ Gui::Gui(System& system) : sys_(system) {
   WireConsole();
   WireKeys();
   WireUsb();
+  WireService();
   WireCoordinates();
   WireSettings();
   WireProbe();

@@ -13,6 +13,7 @@
 #include "ui/MaterialsWindow.h"
 #include "ui/ProbeWindow.h"
 #include "ui/ScriptWindow.h"
+#include "ui/ServiceWindows.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
 #include "ui/ViewerWindow.h"
@@ -45,6 +46,8 @@ class Gui {
   ProbeWindow& Probe() { return *probe_; }
   ScriptWindow& Script() { return *script_; }
   ViewerWindow& Viewer() { return *viewer_; }
+  DiagnosticsWindow& Diagnostics() { return *diagnostics_; }
+  ToolChangerWindow& ToolChanger() { return *toolChanger_; }
 
  private:
   void WireConsole();
@@ -59,6 +62,9 @@ class Gui {
   void WireScript();
   // The toolpath viewer behind the console's Preview button (GuiViewer.cpp).
   void WireViewer();
+  // The tool changer and diagnostics windows, the console entries that open them and the
+  // Diag menu's timer entries (GuiService.cpp).
+  void WireService();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -72,6 +78,8 @@ class Gui {
   std::unique_ptr<ProbeWindow> probe_;
   std::unique_ptr<ScriptWindow> script_;
   std::unique_ptr<ViewerWindow> viewer_;
+  std::unique_ptr<DiagnosticsWindow> diagnostics_;
+  std::unique_ptr<ToolChangerWindow> toolChanger_;
 };
 
 }  // namespace wendlar::ui
