@@ -10,7 +10,7 @@ inline constexpr int kConsoleHeight = 750;
 
 // The one long operation that may hold the console; manual motion and a second long
 // operation are refused while one runs.
-enum class LongOperation { None, Job, Initialisation, TableRead, Probing, Macro, Connecting, ManualMove };
+enum class LongOperation { None, Job, Initialisation, TableRead, Probing, Macro, Connecting, ManualMove, ServiceTest };
 inline constexpr int kContinueExtraHeight = 40;
 
 struct ConsoleState {

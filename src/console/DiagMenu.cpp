@@ -29,4 +29,25 @@ bool DiagMenu::LoadTableClick() {
 
 void DiagMenu::SendAccelParamsClick() { initialisation_.SendAccelParams(config_.Config.R_accel); }
 
+bool DiagMenu::EnableTimerClick() {
+  Link& link = sender_.LinkRef();
+  // Polling a port with no controller behind it would only end in a silence report.
+  if (!link.PortOpen || !link.Connected) {
+    if (Message) Message("Not connected: the link timer stays off");
+    return false;
+  }
+  link.UsbTimer().SetEnabled(true);
+  return true;
+}
+
+bool DiagMenu::StopTimerClick() {
+  // A job's buffer waits and every long operation count on the polling.
+  if (state_.Operation != LongOperation::None || state_.JobActive) {
+    if (Message) Message("Busy: the link timer keeps running");
+    return false;
+  }
+  sender_.LinkRef().UsbTimer().SetEnabled(false);
+  return true;
+}
+
 }  // namespace wendlar

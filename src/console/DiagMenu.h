@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "config/MachineConfig.h"
 #include "console/CommandSender.h"
@@ -39,6 +40,14 @@ class DiagMenu {
   bool LoadTableClick();
   // "Send Accell_params": the acceleration parameters with the single-axis limit value.
   void SendAccelParamsClick();
+  // "Enable timer": the link timer polls again; only on a connected controller.
+  bool EnableTimerClick();
+  // "Stop Timer": holds the link timer (the connection window's stop_timer); refused while
+  // a job or another operation needs the polling.
+  bool StopTimerClick();
+
+  // Where the entries say why they refused (the console's message list).
+  std::function<void(const std::string&)> Message;
 
  private:
   CommandSender& sender_;

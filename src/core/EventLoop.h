@@ -47,6 +47,13 @@ class EventLoop {
   virtual bool WaitUntil(const std::function<bool()>& done, int64_t timeoutMs) = 0;
   // True for the deterministic virtual clock of tests and --fast runs.
   virtual bool IsVirtual() const { return false; }
+  // Pumps messages for `durationUs`, sleeping in between rather than computing: a pause
+  // that must not keep a core busy. The virtual clock jumps from one due event to the next.
+  virtual void PumpFor(int64_t durationUs);
+  // `passes` passes of busy work that costs `workCostUs` each, every pass followed by
+  // PumpMessages(), without doing the work itself: a calibrated pause on the clock that
+  // charges work. A real clock has nothing to charge and just pumps the passes.
+  virtual void BusyPasses(int passes, int64_t workCostUs);
 };
 
 }  // namespace wendlar

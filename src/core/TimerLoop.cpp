@@ -5,12 +5,13 @@
 
 namespace wendlar {
 
-struct TimerLoop::TimerState {
+struct TimerLoop::TimerState : std::enable_shared_from_this<TimerLoop::TimerState> {
   TimerLoop* loop = nullptr;
   uint64_t id = 0;
   int intervalMs = 0;
   bool enabled = false;
   bool inHandler = false;
+  uint64_t firedInPass = 0;  // the RunDue pass that last fired it
   int64_t dueUs = 0;
   Handler handler;
 };
@@ -76,20 +77,20 @@ bool TimerLoop::RunDue() {
     ran = true;
   }
   // Fire due timers in order of due time (then creation), each once per pass.
-  std::vector<uint64_t> fired;
+  const uint64_t pass = ++passes_;
   for (;;) {
     const int64_t now = NowUs();
-    std::shared_ptr<TimerState> next;
+    TimerState* due = nullptr;
     for (const auto& t : timers_) {
-      if (!t->enabled || t->inHandler || t->dueUs > now) continue;
-      if (std::find(fired.begin(), fired.end(), t->id) != fired.end()) continue;
-      if (!next || t->dueUs < next->dueUs || (t->dueUs == next->dueUs && t->id < next->id)) next = t;
+      if (!t->enabled || t->inHandler || t->dueUs > now || t->firedInPass == pass) continue;
+      if (due == nullptr || t->dueUs < due->dueUs || (t->dueUs == due->dueUs && t->id < due->id)) due = t.get();
     }
-    if (!next) break;
-    fired.push_back(next->id);
+    if (due == nullptr) break;
+    // Held here: the timer may be destroyed by its own handler.
+    const std::shared_ptr<TimerState> next = due->shared_from_this();
+    next->firedInPass = pass;
     next->inHandler = true;
-    Handler handler = next->handler;  // the timer may be destroyed by its own handler
-    handler();
+    next->handler();
     next->inHandler = false;
     if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
     ran = true;

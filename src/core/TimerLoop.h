@@ -31,6 +31,7 @@ class TimerLoop : public EventLoop {
   std::vector<std::shared_ptr<TimerState>> timers_;
   std::deque<Handler> posted_;
   uint64_t nextTimerId_ = 0;
+  uint64_t passes_ = 0;
 };
 
 }  // namespace wendlar

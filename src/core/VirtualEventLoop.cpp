@@ -36,6 +36,29 @@ bool VirtualEventLoop::WaitUntil(const std::function<bool()>& done, int64_t time
   }
 }
 
+void VirtualEventLoop::PumpFor(int64_t durationUs) {
+  const int64_t end = nowUs_ + std::max<int64_t>(0, durationUs);
+  PumpMessages();
+  while (nowUs_ < end) {
+    const int64_t untilNext = UsUntilNextEvent();
+    nowUs_ = untilNext < 0 ? end : std::min(end, nowUs_ + std::max<int64_t>(untilNext, 1));
+    RunDue();
+  }
+}
+
+void VirtualEventLoop::BusyPasses(int passes, int64_t workCostUs) {
+  const int64_t passUs = std::max<int64_t>(0, workCostUs) + kPumpCostUs;
+  while (passes > 0) {
+    // The pass at which the next timer or posted work falls due, counted from this one.
+    int64_t run = passes;
+    const int64_t untilNext = UsUntilNextEvent();
+    if (untilNext >= 0) run = std::clamp<int64_t>((untilNext + passUs - 1) / passUs, 1, passes);
+    nowUs_ += run * passUs;
+    passes -= static_cast<int>(run);
+    RunDue();
+  }
+}
+
 void VirtualEventLoop::RunFor(int64_t durationMs) {
   const int64_t end = nowUs_ + durationMs * 1000;
   while (nowUs_ < end) {

@@ -20,6 +20,10 @@ class VirtualEventLoop : public TimerLoop {
   void Charge(int64_t costUs) override;
   bool WaitUntil(const std::function<bool()>& done, int64_t timeoutMs) override;
   bool IsVirtual() const override { return true; }
+  void PumpFor(int64_t durationUs) override;
+  // Passes in which nothing falls due are charged in one step, so a pause costs the same
+  // virtual time and fires the same timers at the same passes as pass-by-pass pumping.
+  void BusyPasses(int passes, int64_t workCostUs) override;
 
   // Moves the clock forward, firing every timer that falls due on the way.
   void RunFor(int64_t durationMs);

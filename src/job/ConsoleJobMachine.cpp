@@ -106,6 +106,8 @@ void ConsoleJobMachine::WaitForContinue() {
   if (!Stopped() && Hooks.WaitForContinue) Hooks.WaitForContinue();
 }
 
+void ConsoleJobMachine::ShowFixture(int number, double x, double y) { console_.ShowActiveOffset(number, x, y); }
+
 void ConsoleJobMachine::ShowFeedLabel(const std::string& text) { console_.View.Feedlab.SetCaption(text); }
 void ConsoleJobMachine::ShowLineCounter(const std::string&) {
   // The label follows the line the controller executes (the status reaction shows it);

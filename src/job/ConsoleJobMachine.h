@@ -54,6 +54,7 @@ class ConsoleJobMachine : public BufferedJobMachine, public SpoolOps {
   void SetLaser(bool on) override;
   void SetJobSpindleSpeed(int rpm) override;
   void WaitForContinue() override;
+  void ShowFixture(int number, double x, double y) override;
   void ShowFeedLabel(const std::string& text) override;
   void ShowLineCounter(const std::string& text) override;
   void ShowCodeLine(const std::string& text) override;

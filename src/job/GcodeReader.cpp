@@ -385,6 +385,7 @@ void GcodeReader::ApplyGcode(double value) {
         const OffsetXY& f = fixtures_->WorkOffsets[static_cast<size_t>(code - 54)];
         s_.FixtureX = f.X;
         s_.FixtureY = f.Y;
+        m_.ShowFixture(code - 53, f.X, f.Y);
         s_.TargetX = s_.PrevX + OffX();
         s_.TargetY = s_.PrevY + OffY();
       }

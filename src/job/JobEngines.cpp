@@ -91,7 +91,7 @@ void JobEngines::CloseSpoolFile() {
   ResumePending = false;
 }
 
-bool JobEngines::PreflightJob() {
+PreflightStart JobEngines::JobStart() const {
   const ConsoleState& cs = ctx_.console.State;
   PreflightStart start;
   start.MachineX = cs.MachineX;
@@ -103,6 +103,12 @@ bool JobEngines::PreflightJob() {
   start.OffsetX = ctx_.offsets.ActiveOffsetX;
   start.OffsetY = ctx_.offsets.ActiveOffsetY;
   start.Offsets = &ctx_.offsets;
+  return start;
+}
+
+bool JobEngines::PreflightJob() {
+  const ConsoleState& cs = ctx_.console.State;
+  const PreflightStart start = JobStart();
   LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
   if (LastPreflight.Ok()) {
     // What the job will do, shown with it before it starts.
@@ -226,8 +232,10 @@ void JobEngines::RunGcodeJob() {
   Machine.SetLastStep(cs.MachineXSteps, cs.MachineYSteps, cs.MachineZSteps);
   if (!keepGcodeState_) {
     StartGcodeState(Gcode, cs.MachineX, cs.MachineY, cs.MachineZ);
-    // The program runs in the work offset the console shows, as spooler jobs do.
+    // The program runs in the work offset the console shows, as spooler jobs do; a G54 to
+    // G59 in it shows its own on the console until the next job.
     SetGcodeFixture(Gcode, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
+    ctx_.console.ShowActiveOffset(ctx_.offsets.ActiveFixture, ctx_.offsets.ActiveOffsetX, ctx_.offsets.ActiveOffsetY);
     Machine.SetLaserSegments(false);
   } else if (!ResumePending) {
     // After a tool change only the position is taken anew; the modal state carries on.

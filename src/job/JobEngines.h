@@ -89,6 +89,11 @@ class JobEngines : public JobRunner {
   // code-line panel show the first ten refusals and their count.
   bool PreflightJob() override;
 
+  // Where a run started now would begin: the machine's position and the active work offset.
+  [[nodiscard]] PreflightStart JobStart() const;
+  // The configuration jobs are read with.
+  const ConfigState& Config() const { return ctx_.config; }
+
   // What the last pre-flight found.
   PreflightResult LastPreflight;
 

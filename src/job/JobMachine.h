@@ -54,6 +54,11 @@ class JobMachine {
   virtual void SetJobSpindleSpeed(int rpm) = 0;
   // Returns when the operator presses Continue (or AbortRun is set).
   virtual void WaitForContinue() = 0;
+  // The program chose fixture `number` (1..6) with offset (x, y) in user units; the console
+  // shows it. Nothing to show without a console.
+  virtual void ShowFixture(int number, double x, double y) {
+    (void)number, (void)x, (void)y;
+  }
 
   // Console read-outs and inputs.
   // The feed label (`Feedlab`) for an F word.

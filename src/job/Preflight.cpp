@@ -68,25 +68,26 @@ class PreflightMachine : public BufferedJobMachine, public SpoolOps {
 
   std::vector<JobRefusal> Messages;
   int CurrentLine = 0;
+  PathRecorder* Path = nullptr;
   bool Spindle = false;
   bool Tracked = false;
   int64_t MinX = 0, MaxX = 0, MinY = 0, MaxY = 0, MinZ = 0, MaxZ = 0;  // steps, Z as sent
 
   void QueueMove(int32_t x, int32_t y, int32_t z, double speed) override {
-    Track(x, y, z);
+    Track(x, y, z, false);
     BufferedJobMachine::QueueMove(x, y, z, speed);
   }
   void QueueMoveW(int32_t x, int32_t y, int32_t w, double speed) override {
-    Track(x, y, LastStepZ());
+    Track(x, y, LastStepZ(), false);
     BufferedJobMachine::QueueMoveW(x, y, w, speed);
   }
   void QueueCommand(const CommandRecord& record) override { sink_.QueueCommand(record); }
   void RapidXY(int32_t x, int32_t y) override {
-    Track(x, y, LastStepZ());
+    Track(x, y, LastStepZ(), true);
     Direct();
   }
   void MoveZ(int32_t z, int, bool) override {
-    Track(LastStepX(), LastStepY(), z);
+    Track(LastStepX(), LastStepY(), z, false);
     Direct();
   }
   void Dwell(double) override { Direct(); }
@@ -121,19 +122,20 @@ class PreflightMachine : public BufferedJobMachine, public SpoolOps {
 
  private:
   void Direct(int n = 1) { sink_.Records += n; }
-  void Track(int64_t x, int64_t y, int64_t z) {
+  void Track(int32_t x, int32_t y, int32_t z, bool rapid) {
+    if (Path != nullptr) Path->PathPoint(CurrentLine, x, y, z, rapid);
     if (!Tracked) {
       MinX = MaxX = x;
       MinY = MaxY = y;
       MinZ = MaxZ = z;
       Tracked = true;
     }
-    MinX = std::min(MinX, x);
-    MaxX = std::max(MaxX, x);
-    MinY = std::min(MinY, y);
-    MaxY = std::max(MaxY, y);
-    MinZ = std::min(MinZ, z);
-    MaxZ = std::max(MaxZ, z);
+    MinX = std::min<int64_t>(MinX, x);
+    MaxX = std::max<int64_t>(MaxX, x);
+    MinY = std::min<int64_t>(MinY, y);
+    MaxY = std::max<int64_t>(MaxY, y);
+    MinZ = std::min<int64_t>(MinZ, z);
+    MaxZ = std::max<int64_t>(MaxZ, z);
   }
   CountingSink& sink_;
   SegmentBuffer& segments_;
@@ -179,6 +181,8 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
   SegmentBuffer buffer(config, tables, sink, controller, flags);
   PreflightMachine machine(buffer, tables, sink);
   machine.SetLastStep(start.StepX, start.StepY, start.StepZ);
+  machine.Path = start.Path;
+  auto keepReading = [&](int line) { return start.Path == nullptr || start.Path->KeepReading(line); };
   const double uf = config.Units.UnitsFactor;
 
   if (result.Spool) {
@@ -195,7 +199,7 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
     stepper.CollectRefusals(&result.Refusals);
     SpoolRecord r;
     int records = 0;
-    while (flags.AbortRun == 0 && job.Reader.Read(r)) {
+    while (flags.AbortRun == 0 && keepReading(records + 1) && job.Reader.Read(r)) {
       ++records;
       machine.CurrentLine = records;
       stepper.SetRecordNumber(records);
@@ -230,6 +234,7 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
     // The whole file, past tool-change stops: every line the run would reach.
     while (flags.AbortRun == 0) {
       machine.CurrentLine = source.LineNumber() + 1;
+      if (!keepReading(machine.CurrentLine)) break;
       if (!reader.Step(source)) break;
       if (run.ToolChangeStop) {
         ++result.ToolStops;

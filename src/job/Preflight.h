@@ -15,6 +15,16 @@ namespace wendlar {
 
 struct WorkOffsetState;
 
+// Receives every point a pre-flight moves the tool to (the viewer draws from these).
+class PathRecorder {
+ public:
+  virtual ~PathRecorder() = default;
+  // A target in the controller's steps (Z as sent, negated), from file line (record) `line`.
+  virtual void PathPoint(int line, int32_t x, int32_t y, int32_t z, bool rapid) = 0;
+  // Called before every line (record); false ends the reading (the viewer was closed).
+  virtual bool KeepReading(int line) = 0;
+};
+
 // Where the job starts: the machine position (user units, and the controller's steps) and the
 // active work offset (user units), as the run will take them.
 struct PreflightStart {
@@ -22,6 +32,7 @@ struct PreflightStart {
   int32_t StepX = 0, StepY = 0, StepZ = 0;
   double OffsetX = 0, OffsetY = 0;
   const WorkOffsetState* Offsets = nullptr;  // the fixtures G54 to G59 select
+  PathRecorder* Path = nullptr;              // told every point, when set
 };
 
 struct PreflightResult {

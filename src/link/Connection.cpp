@@ -140,6 +140,7 @@ void Connection::MeasureCpuSpeed() {
   EventLoop& loop = link_.Loop();
   fastTimer_->SetInterval(kFastTimerMs);
   const int64_t boundUs = TickWaitBoundMs(10, kFastTimerMs) * 1000;
+  int64_t countedUs = 0;
   auto countPasses = [&] {
     const int start = FastTicks;
     const int64_t begin = loop.NowUs();
@@ -150,9 +151,11 @@ void Connection::MeasureCpuSpeed() {
       loop.PumpMessages();
       ++passes;
     }
+    countedUs += loop.NowUs() - begin;
     return passes;
   };
   (void)countPasses();  // warm-up
+  countedUs = 0;
   int total = 0;
   for (int i = 0; i < 3; ++i) total += countPasses();
   const auto loops = static_cast<int>(Nearest(total / 3.0));
@@ -162,6 +165,8 @@ void Connection::MeasureCpuSpeed() {
   View().CPU_sp.SetCaption("CpuFactor = " + std::to_string(CpuFactor));
   fastTimer_->SetInterval(kFastTimerCalibratedMs);
   link_.DelayLoops = DelayLoopsFor(CpuFactor, env_.UsbDelayDivisor);
+  // What one pass really took, so the pause can be slept instead of computed.
+  link_.PassUs = total > 0 ? static_cast<double>(countedUs) / total : 0;
 }
 
 void Connection::MeasureTransferSpeed() {

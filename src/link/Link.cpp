@@ -96,16 +96,9 @@ void Link::Exchange(std::string_view text, bool movesMachine) {
   (void)port_.SioTxClear(PortNumber);
   (void)port_.SioPuts(PortNumber, text.data(), static_cast<int>(text.size()));
 
-  // A pure spin: pumping here would let another exchange start in the middle of this one.
-  SpinCount = 0;
-  int queued = 0;
-  do {
-    queued = port_.SioRxQue(PortNumber);
-    ++SpinCount;
-  } while (queued <= expected && SpinCount <= kReplySpinLimit);
-
-  // The port charges the reply latency and each poll to a virtual clock, so a spin that
-  // runs out costs its time there.
+  // No pumping while waiting: that would let another exchange start in the middle of this
+  // one. The port sleeps on the device (or charges the virtual clock) instead of spinning.
+  SpinCount = port_.WaitRxQue(PortNumber, expected, kReplySpinLimit + 1);
   if (SpinCount > kReplySpinLimit) {
     view_.Response_lab.SetCaption("TimeOut " + std::to_string(SpinCount));
   }
@@ -288,9 +281,18 @@ void Link::SendPacketPaced(const CommandRecord& record) {
 }
 
 void Link::PacketDelay() {
-  for (int pass = 0; pass < DelayLoops; ++pass) {
-    CalibrationWorkUnit(loop_);
-    loop_.PumpMessages();
+  if (DelayLoops <= 0) return;
+  if (loop_.IsVirtual()) {
+    loop_.BusyPasses(DelayLoops, kWorkUnitCostUs);
+  } else if (PassUs > 0) {
+    // The pause the calibration measured, slept rather than computed.
+    loop_.PumpFor(static_cast<int64_t>(DelayLoops * PassUs + 0.5));
+  } else {
+    // Not measured yet: the work itself is the only measure of the pause.
+    for (int pass = 0; pass < DelayLoops; ++pass) {
+      CalibrationWorkUnit(loop_);
+      loop_.PumpMessages();
+    }
   }
 }
 

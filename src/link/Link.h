@@ -113,7 +113,8 @@ class Link {
   std::function<void(const CommandRecord&, int32_t line)> OnRecordSent;
   // SendPacket, PacketDelay and the interleaved status requests of streaming.
   void SendPacketPaced(const CommandRecord& record);
-  // Busy pause of DelayLoops calibration work units, pumping messages between them.
+  // The pause of DelayLoops calibration passes, pumping messages throughout; slept for
+  // DelayLoops x PassUs once the CPU-speed test has measured a pass.
   void PacketDelay();
   // Switches direct sending for a job on or off (link tick 50/15 ms, gauge colour).
   void SetDirectSend(bool on);
@@ -149,6 +150,8 @@ class Link {
   bool DirectSend = false;
   bool Connected = false;
   int DelayLoops = kDefaultDelayLoops;
+  // Real time one calibration pass took in the last CPU-speed test; 0 until measured.
+  double PassUs = 0;
 
   // Interleaving of status requests while streaming: packet position 0..10 in the
   // eleven-packet cycle, and the counters that put R1 in place of R3 and R4 in place of R2.

@@ -117,6 +117,19 @@ class Polling : public LinkPoller, public LinkReplyHandler {
   bool silent_ = false;
 };
 
+// Holds the status requests of the link tick for a scope and enables them again however the
+// scope ends (reads that must not be interleaved with polling, waits of the service windows).
+class PollingHeld {
+ public:
+  explicit PollingHeld(Polling& polling) : polling_(polling) { polling_.PollingEnabled = false; }
+  ~PollingHeld() { polling_.PollingEnabled = true; }
+  PollingHeld(const PollingHeld&) = delete;
+  PollingHeld& operator=(const PollingHeld&) = delete;
+
+ private:
+  Polling& polling_;
+};
+
 // A signed 24-bit value from three bytes, low byte first.
 int32_t Signed24(uint8_t lo, uint8_t mid, uint8_t hi);
 

@@ -12,6 +12,7 @@
 #include "core/EventLoop.h"
 #include "core/SerialDevice.h"
 #include "sim/SimMotion.h"
+#include "sim/SimToolChanger.h"
 #include "sim/SimTypes.h"
 
 namespace wendlar::sim {
@@ -103,12 +104,19 @@ class SimController : public SerialDevice {
   void GarbleNextReply() { GarbleReplies(1); }
   // The next n replies arrive so.
   void GarbleReplies(int n);
+  // The same for the next report line ("1." to "5."), leaving packet answers alone.
+  void GarbleNextReport() { garbleReport_ = true; }
   // A dead line: nothing reaches the controller and nothing comes back.
   void SetDeadLine(bool dead);
   // The next n lines are answered "E1" (controller offline) instead of their reply.
   void AnswerOffline(int n);
   // The tool number the info report gives (a tool changer's business).
   void SetToolNumber(int tool) { toolNumber_ = tool; }
+
+  // --- The tool changer on the SPI link (records 81, 83, 85).
+  const SimToolChanger& ToolChanger() const { return changer_; }
+  // Both spindles off and coasted down (SimOptions::spindleCoastUs).
+  bool SpindleStopped();
 
  private:
   // One piece of what the executing record does: a move, a dwell, a jog or an instant action.
@@ -143,6 +151,8 @@ class SimController : public SerialDevice {
   void ReadMemory(const Record& r);
   void ResetRecord();
   void StopEverything();
+  // Both spindles off; a spindle that was turning starts to coast down now.
+  void SpindlesOff();
 
   // Execution in time (SimExecution.cpp).
   void AdvanceTo(int64_t nowUs);
@@ -180,6 +190,7 @@ class SimController : public SerialDevice {
   // Reply faults.
   int dropReplies_ = 0;
   int garbleReplies_ = 0;
+  bool garbleReport_ = false;
   bool deadLine_ = false;
   int offlineReplies_ = 0;
 
@@ -237,6 +248,8 @@ class SimController : public SerialDevice {
   bool laserOn_ = false;
   int pwm_ = 0;
   int toolNumber_ = 0;
+  int64_t spindleOffUs_ = INT64_MIN / 2;  // when the last turning spindle was switched off
+  SimToolChanger changer_;
 
   // Reports.
   int selectedVariable_ = 0;

@@ -133,7 +133,9 @@ void SimController::HardwareReset() {
   optionFlags_ = fourthAxis_ = overrideByte_ = lastDirection_ = 0;
   feedOverride_ = rapidIndex_ = contourMax_ = 0;
   selectedSpindle_ = 0;
-  spindleOn_[0] = spindleOn_[1] = aux_[0] = aux_[1] = laserOn_ = false;
+  SpindlesOff();
+  aux_[0] = aux_[1] = laserOn_ = false;
+  changer_ = SimToolChanger{};
   spindleRpm_ = laserValue_ = pwm_ = 0;
   selectedVariable_ = 0;
   readJustLatched_ = false;

@@ -172,8 +172,10 @@ void SimController::SendReply(std::string text, std::string& reply) {
     --dropReplies_;
     return;
   }
-  if (garbleReplies_ > 0 && !text.empty()) {
-    --garbleReplies_;
+  const bool report = text.size() > 2 && text[1] == '.';
+  if ((garbleReplies_ > 0 || (garbleReport_ && report)) && !text.empty()) {
+    if (garbleReplies_ > 0) --garbleReplies_;
+    if (report) garbleReport_ = false;
     char& c = text[text.size() / 2];
     c = c == '?' ? '#' : '?';
   }

@@ -20,6 +20,11 @@ int NarrowRate(int index) {
   return kLast[index - 96];
 }
 
+// The 32-bit family's speed index k steps at 60 x k per second: the host's velocity table
+// for it counts 100 x k with a factor of 0.6, so a job's feed is the feed the axes really
+// move at (at 100 x k every feed ran 1.67 times too fast).
+constexpr double kWideRatePerIndex = 60.0;
+
 }  // namespace
 
 SimSpeeds::SimSpeeds(bool wideFamily) : wide_(wideFamily), count_(wideFamily ? 250 : 100) {
@@ -34,7 +39,7 @@ void SimSpeeds::Configure(int accelSetting, bool halfRates) {
 
 double SimSpeeds::RateOf(int index) const {
   index = std::clamp(index, 1, count_);
-  if (wide_) return 100.0 * index;
+  if (wide_) return kWideRatePerIndex * index;
   const int rate = NarrowRate(index);
   return halfRates_ ? rate / 2 : rate;
 }

@@ -99,11 +99,21 @@ void SimController::ActImmediately(const Record& r) {
     case kSelectVariable:
       selectedVariable_ = r[1];
       break;
-    case kToolChangerSpi:
-      // The changer answers 1 once the spindle has stopped.
-      toolChangerAnswer_ = (spindleOn_[0] || spindleOn_[1]) ? 0 : 1;
-      memoryReply_[0] = 1;
-      memoryReply_[1] = toolChangerAnswer_;
+    case kToolChangerSpi: {
+      // b2 5 keeps the byte clocked back for the memory report.
+      const bool stopped = SpindleStopped();
+      const uint8_t answer = changer_.Transfer(r[1], stopped);
+      if (r[2] == 5) {
+        toolChangerAnswer_ = answer;
+        memoryReply_ = {1, answer, r[1], changer_.Outputs(), changer_.InputPort(stopped)};
+      }
+      break;
+    }
+    case kToolChangerSelect:
+      changer_.Select(r[1] != 0);
+      break;
+    case kToolChangerMode:
+      changer_.SetMode(r[1]);
       break;
     case kSetHeadTail:
       head_ = Word(r[1], r[2]) % BufferSize();
@@ -144,7 +154,7 @@ void SimController::ActImmediately(const Record& r) {
     case kReadMemory:
       ReadMemory(r);
       break;
-    default:  // 68, 83, 85, 95, 131, 136: settings this model has no use for
+    default:  // 68, 95, 131, 136: settings this model has no use for
       break;
   }
 }
@@ -200,11 +210,21 @@ void SimController::StopEverything() {
   abandoned_ = head_ != tail_;
 }
 
+void SimController::SpindlesOff() {
+  if (spindleOn_[0] || spindleOn_[1]) spindleOffUs_ = simUs_;
+  spindleOn_[0] = spindleOn_[1] = false;
+}
+
+bool SimController::SpindleStopped() {
+  Update();
+  return !spindleOn_[0] && !spindleOn_[1] && simUs_ - spindleOffUs_ >= options_.spindleCoastUs;
+}
+
 void SimController::Fault(bool overtravel) {
   (overtravel ? overtravelLatched_ : stopButtonLatched_) = true;
   StopEverything();
   // A tripped switch or the stop button cuts the outputs in the controller itself.
-  spindleOn_[0] = spindleOn_[1] = false;
+  SpindlesOff();
   aux_[0] = aux_[1] = false;
   laserOn_ = false;
 }
@@ -248,7 +268,7 @@ void SimController::StartBuffered(const Record& r) {
       spindleOn_[selectedSpindle_] = true;
       break;
     case kSpindleOff:
-      spindleOn_[0] = spindleOn_[1] = false;
+      SpindlesOff();
       break;
     case kSpindleSpeedFromJob:
       spindleRpm_ = Word(r[2], r[3]);

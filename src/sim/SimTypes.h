@@ -93,6 +93,8 @@ struct SimOptions {
   bool plasma = false;
   // How long a reply takes to reach the host over USB.
   int64_t replyLatencyUs = 1000;
+  // How long a spindle coasts after it is switched off before it stands still.
+  int64_t spindleCoastUs = 1500000;
   // Steps moved by one single-step jog record.
   int jogStepSteps = 1;
   // Most trace entries kept (oldest dropped first); 0 keeps everything.

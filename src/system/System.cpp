@@ -84,11 +84,13 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   };
   sh.StopMachine = [this] { run.EmergencyStop(); };
   WireJobs();
+  WireService();
 }
 
 System::~System() {
   flags.Closing = true;
   link.SetConsole(nullptr);
+  link.SetPacketRecorder(nullptr);
 }
 
 void System::Start() {

@@ -29,9 +29,12 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/SystemAdapters.h"
+#include "tools/DiagnosticsWindow.h"
 #include "tools/ProbeBox.h"
-#include "tools/TouchOff.h"
 #include "tools/ScriptReader.h"
+#include "tools/ViewerModel.h"
+#include "tools/ToolChangerMenu.h"
+#include "tools/TouchOff.h"
 
 namespace wendlar {
 
@@ -103,6 +106,11 @@ class System : private LinkConsole, private ConfigEvents {
   TouchOff touchOff{manual.Context, manual.Motion};
   // The macro script window.
   TScript_reader script{manual, home};
+  // The toolpath viewer behind the console's Preview button.
+  ViewerModel viewer;
+  // The service windows: tool changer and diagnostics.
+  TTC_menu toolChanger{sender, polling, report, console.State, flags};
+  TTest diagnostics{sender, polling, report, console, flags, home};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
@@ -114,6 +122,8 @@ class System : private LinkConsole, private ConfigEvents {
  private:
   // Connects run control, the engines and the debug log to the rest (SystemJobs.cpp).
   void WireJobs();
+  // Connects the tool changer and diagnostics windows (SystemService.cpp).
+  void WireService();
   // LinkConsole
   void ControllerOffline() override;
   void SetBufferGaugeColor(Color color) override;

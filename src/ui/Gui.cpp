@@ -61,15 +61,20 @@ Gui::Gui(System& system) : sys_(system) {
   coordinates_ = std::make_unique<CoordinatesWindow>(sys_.manual.Coordinates.View, console_.get());
   environment_ = std::make_unique<EnvironmentWindow>(sys_.environment.View);
   about_ = std::make_unique<AboutBox>(console_.get());
+  diagnostics_ = std::make_unique<DiagnosticsWindow>(sys_.diagnostics.View);
+  toolChanger_ = std::make_unique<ToolChangerWindow>(sys_.toolChanger.View);
   jumpbox_ = std::make_unique<JumpboxWindow>(sys_.jumpbox.View);
   materials_ = std::make_unique<MaterialsWindow>(sys_.materials.View);
   usb_ = std::make_unique<UsbWindow>(sys_.link.View());
   probe_ = std::make_unique<ProbeWindow>(sys_.probe.View);
   usb_->SetBeside(console_.get());
   script_ = std::make_unique<ScriptWindow>(sys_.script.View, console_.get());
+  viewer_ = std::make_unique<ViewerWindow>(sys_.viewer, console_.get());
+  WireViewer();  // before the console, whose Preview button needs the viewer's hook
   WireConsole();
   WireKeys();
   WireUsb();
+  WireService();
   WireCoordinates();
   WireSettings();
   WireProbe();
@@ -149,7 +154,7 @@ void Gui::WireConsole() {
   b.On("Pausebut", K::kMouseUp, [&run](const ControlEvent&) { run.PausebutMouseUp(); });
   b.On("Estopbut", K::kMouseDown, [&run](const ControlEvent&) { run.EmergencyStop(); });
   b.OnClick("Continue", [&run] { run.ContinueJob(); });
-  // Preview opens the toolpath viewer; until a viewer is hooked in it stays inert (disabled)
+  // Preview opens the toolpath viewer; without a viewer hooked in it stays inert (disabled)
   // rather than a click that does nothing.
   if (run.Hooks.ShowPreview) {
     b.On("Preview", K::kMouseDown, [&run](const ControlEvent&) { run.PreviewMouseDown(); });

@@ -13,8 +13,10 @@
 #include "ui/MaterialsWindow.h"
 #include "ui/ProbeWindow.h"
 #include "ui/ScriptWindow.h"
+#include "ui/ServiceWindows.h"
 #include "ui/SetupWindow.h"
 #include "ui/UsbWindow.h"
+#include "ui/ViewerWindow.h"
 
 namespace wendlar::ui {
 
@@ -43,6 +45,9 @@ class Gui {
   MaterialsWindow& Materials() { return *materials_; }
   ProbeWindow& Probe() { return *probe_; }
   ScriptWindow& Script() { return *script_; }
+  ViewerWindow& Viewer() { return *viewer_; }
+  DiagnosticsWindow& Diagnostics() { return *diagnostics_; }
+  ToolChangerWindow& ToolChanger() { return *toolChanger_; }
 
  private:
   void WireConsole();
@@ -55,6 +60,11 @@ class Gui {
   void WireProbe();
   // The macro script window and the console entry that opens it (GuiScript.cpp).
   void WireScript();
+  // The toolpath viewer behind the console's Preview button (GuiViewer.cpp).
+  void WireViewer();
+  // The tool changer and diagnostics windows, the console entries that open them and the
+  // Diag menu's timer entries (GuiService.cpp).
+  void WireService();
 
   System& sys_;
   std::unique_ptr<ConsoleWindow> console_;
@@ -67,6 +77,9 @@ class Gui {
   std::unique_ptr<MaterialsWindow> materials_;
   std::unique_ptr<ProbeWindow> probe_;
   std::unique_ptr<ScriptWindow> script_;
+  std::unique_ptr<ViewerWindow> viewer_;
+  std::unique_ptr<DiagnosticsWindow> diagnostics_;
+  std::unique_ptr<ToolChangerWindow> toolChanger_;
 };
 
 }  // namespace wendlar::ui

@@ -77,6 +77,38 @@ TEST(VirtualEventLoop, BusyWorkCostsVirtualTime) {
   EXPECT_EQ(loop.NowUs(), 1000 * VirtualEventLoop::kPumpCostUs + 500);
 }
 
+TEST(VirtualEventLoop, BusyPassesFireTheSameTimersAtTheSameTimesAsPassByPassWork) {
+  // The same timers on two clocks: one pumped pass by pass, one charged in bulk.
+  auto record = [](VirtualEventLoop& loop, std::vector<int64_t>& fired, bool bulk) {
+    std::unique_ptr<Timer> fast, slow;
+    fast = loop.CreateTimer(2, true, [&] { fired.push_back(loop.NowUs()); });
+    slow = loop.CreateTimer(15, true, [&] {
+      fired.push_back(-loop.NowUs());
+      // Posted work and busy work inside a handler, as the link's tick does.
+      loop.Post([&] { fired.push_back(1000000000 + loop.NowUs()); });
+      loop.Charge(333);
+    });
+    for (int pause = 0; pause < 40; ++pause) {
+      if (bulk) {
+        loop.BusyPasses(167, 4);
+      } else {
+        for (int pass = 0; pass < 167; ++pass) {
+          loop.Charge(4);
+          loop.PumpMessages();
+        }
+      }
+      loop.Charge(1000);  // a line exchange between pauses
+    }
+  };
+  VirtualEventLoop passByPass, bulk;
+  std::vector<int64_t> expected, got;
+  record(passByPass, expected, false);
+  record(bulk, got, true);
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(bulk.NowUs(), passByPass.NowUs());
+  EXPECT_GT(expected.size(), 40u);
+}
+
 TEST(VirtualEventLoop, ATimerMayDestroyItselfInItsHandler) {
   VirtualEventLoop loop;
   int fired = 0;

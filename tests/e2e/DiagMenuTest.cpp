@@ -5,15 +5,6 @@
 namespace wendlar::testing {
 namespace {
 
-using Packet = std::array<uint8_t, 11>;
-
-Packet P(std::initializer_list<uint8_t> bytes) {
-  Packet p{};
-  size_t i = 0;
-  for (uint8_t b : bytes) p[i++] = b;
-  return p;
-}
-
 TEST(DiagMenu, EachEntrySendsItsRecordToTheController) {
   SimSystem s;
   ASSERT_TRUE(s.ConnectAndInitialise());
@@ -56,6 +47,30 @@ TEST(DiagMenu, AccelParamsCarryTheRapidValueAndLoadTableIsRefusedDuringALongOper
     EXPECT_FALSE(sys.diag.LoadTableClick());
   }
   EXPECT_TRUE(sys.diag.LoadTableClick());
+}
+
+TEST(DiagMenu, TheTimerEntriesHoldAndResumePollingButNotBesideAJobNorWithoutAController) {
+  SimSystem s;
+  System& sys = *s.sys;
+  EXPECT_FALSE(sys.diag.EnableTimerClick());  // nothing connected: the timer stays off
+  EXPECT_FALSE(sys.link.UsbTimer().Enabled());
+  ASSERT_TRUE(s.ConnectAndInitialise());
+
+  ASSERT_TRUE(sys.diag.StopTimerClick());
+  s.RunMs(100);
+  const size_t from = s.sim.TraceLines().size();
+  s.RunMs(500);
+  EXPECT_TRUE(s.HostLines(from).empty()) << s.HostLines(from).front();
+  ASSERT_TRUE(sys.diag.EnableTimerClick());
+  s.RunMs(500);
+  EXPECT_FALSE(s.HostLines(from).empty());
+
+  {
+    OperationGuard job(sys.console.State, LongOperation::Job);
+    EXPECT_FALSE(sys.diag.StopTimerClick());
+    EXPECT_TRUE(sys.link.UsbTimer().Enabled());
+    EXPECT_EQ(sys.console.View.Com_list.Items().back(), "Busy: the link timer keeps running");
+  }
 }
 
 }  // namespace

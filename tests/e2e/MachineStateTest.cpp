@@ -83,7 +83,7 @@ TEST_F(MachineStateRig, TheLineShownIsTheOneTheMachineIsOn) {
     shownMax = std::max(shownMax, shown);
     ++samples;
   });
-  rig.RunMs(4000);
+  rig.RunMs(7000);  // two 1-inch legs at F20 and a little more
   // The buffer gauge says how long the machine still has work for.
   EXPECT_NE(v.Gauge1.Hint().find(" s"), std::string::npos) << v.Gauge1.Hint();
   ASSERT_TRUE(rig.RunUntil([&] { return !s.JobActive; }, 120000));

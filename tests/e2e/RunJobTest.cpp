@@ -383,6 +383,15 @@ TEST_F(RunOnSimulator, GcodeJobsRunInTheActiveWorkOffset) {
   ASSERT_TRUE(RunToEnd());
   EXPECT_EQ(sim().Position()[kX], 16000);
   EXPECT_EQ(sim().Position()[kY], 12000);
+
+  // A G55 in the program runs the rest in fixture 2, and the console shows that fixture.
+  sys.offsets.WorkOffsets[1] = {2, 2};
+  rig.dir.Write("g55.nc", "G20 G90\nG55\nG0 X1 Y1\n");
+  ASSERT_TRUE(OpenGcode(rig.dir.Path() / "g55.nc"));
+  ASSERT_TRUE(RunToEnd());
+  EXPECT_EQ(sim().Position()[kX], 24000);
+  EXPECT_EQ(sim().Position()[kY], 24000);
+  EXPECT_EQ(v.Work_offset_but.Caption(), "Fixture 2");
 }
 
 TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {

@@ -107,14 +107,15 @@ TEST(SimThroughLink, HeadTailAndExecutedCountAsTheHostDecodesThem) {
 TEST(SimThroughLink, PositionsAtTheTimeTheSpeedImplies) {
   Wired wired;
   wired.Initialise();
-  wired.Send(cmd::MoveXY(40000, -20000, 200, 1));  // 20000 steps/s on X
+  wired.Send(cmd::MoveXY(40000, -20000, 200, 1));  // 12000 steps/s on X
   wired.loop.RunFor(1000);
   const auto midway = wired.Positions();
   // At acceleration setting 210 the speed index climbs one step every 4.6 ms: the ramp to
-  // index 200 takes 0.915 s and covers about 9150 steps, then 85 ms at full speed add 1700.
-  EXPECT_NEAR(static_cast<double>(midway[0]), 10850, 300);
+  // index 200 takes 0.915 s and covers about 5490 steps, then 85 ms at full speed add 1020.
+  EXPECT_NEAR(static_cast<double>(midway[0]), 6510, 200);
   EXPECT_NEAR(static_cast<double>(midway[1]), midway[0] / -2.0, 2);
-  wired.loop.RunFor(2000);
+  // The rest takes 2.42 s at full speed and 0.915 s to slow down.
+  wired.loop.RunFor(3400);
   EXPECT_EQ(wired.Positions(), (std::array<int64_t, 3>{40000, -20000, 0}));
   EXPECT_EQ(wired.Buffer()[5] & 0x08, 0);
 }

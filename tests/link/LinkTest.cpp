@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
 
 #include "FakeSerialPort.h"
+#include "core/RealTimeEventLoop.h"
 #include "core/VirtualEventLoop.h"
 #include "link/Commands.h"
 #include "link/Link.h"
@@ -311,6 +313,28 @@ TEST_F(LinkTest, PacketDelayCostsVirtualTimeAndLetsTimersRun) {
   link.DelayLoops = 0;
   link.PacketDelay();
   EXPECT_EQ(loop.NowUs() - before, 3000);
+}
+
+TEST(LinkRealTime, ThePacketPauseIsSleptForWhatTheCalibrationMeasuredWithTimersRunning) {
+  RealTimeEventLoop loop;
+  test::FakeSerialPort port;
+  RunFlags flags;
+  Link link{loop, port, flags};
+  int ticks = 0;
+  auto timer = loop.CreateTimer(2, true, [&] { ++ticks; });
+  link.DelayLoops = 100;
+  link.PassUs = 100;  // a 10 ms pause
+  timespec cpu{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+  const int64_t cpuBefore = int64_t{cpu.tv_sec} * 1000000 + cpu.tv_nsec / 1000;
+  const int64_t before = loop.NowUs();
+  link.PacketDelay();
+  const int64_t pausedUs = loop.NowUs() - before;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+  EXPECT_GE(pausedUs, 10000);
+  EXPECT_LT(pausedUs, 60000);
+  EXPECT_GE(ticks, 2);  // messages are pumped throughout
+  EXPECT_LT(int64_t{cpu.tv_sec} * 1000000 + cpu.tv_nsec / 1000 - cpuBefore, 3000) << "the pause must not spin";
 }
 
 class LinkQueueTest : public LinkTest {

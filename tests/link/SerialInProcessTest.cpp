@@ -128,6 +128,44 @@ TEST(SerialInProcess, AnswersKeepTheirOrderAndClearsDropOnlyWhatHasArrived) {
   EXPECT_EQ(ports.SioRxQue(3), 0);
 }
 
+TEST(SerialInProcess, WaitingForAReplyCostsWhatTheSpinCostAndCountsTheSamePolls) {
+  // Each case on two ports fed the same way: one spun poll by poll, one waited for at once.
+  struct Case {
+    int64_t firstLatencyUs, secondLatencyUs;
+    int moreThan;
+  };
+  for (const Case c : {Case{1000, 1000, 10}, Case{3000, 10, 26}, Case{1000, 1000, 0}, Case{0, 0, 10},
+                       Case{1000, 1000, 40}}) {
+    SCOPED_TRACE(c.moreThan);
+    VirtualEventLoop spunLoop, waitedLoop;
+    TableDevice spunDevice = Controller(), waitedDevice = Controller();
+    InProcessSerialPort spun(spunLoop, spunDevice), waited(waitedLoop, waitedDevice);
+    ASSERT_EQ(spun.SioReset(2, 2048, 1024), 0);
+    ASSERT_EQ(waited.SioReset(2, 2048, 1024), 0);
+    for (auto* device : {&spunDevice, &waitedDevice}) device->latencyUs = c.firstLatencyUs;
+    spun.SioPuts(2, "V12345\n\r", 8);
+    waited.SioPuts(2, "V12345\n\r", 8);
+    for (auto* device : {&spunDevice, &waitedDevice}) device->latencyUs = c.secondLatencyUs;
+    spunLoop.Charge(7);
+    waitedLoop.Charge(7);
+    spun.SioPuts(2, "R2\n\r", 4);
+    waited.SioPuts(2, "R2\n\r", 4);
+
+    const int spins = SpinFor(spun, 2, c.moreThan);
+    const int polls = waited.WaitRxQue(2, c.moreThan, 100001);
+    EXPECT_EQ(polls, spins);
+    EXPECT_EQ(waitedLoop.NowUs(), spunLoop.NowUs());
+    EXPECT_EQ(ReadAll(waited, 2), ReadAll(spun, 2));
+  }
+  // A silent port runs out of polls at the same virtual time as the spin.
+  VirtualEventLoop loop;
+  InProcessSerialPort ports(loop);
+  ports.AddSilent(4);
+  ASSERT_EQ(ports.SioReset(4, 2048, 1024), 0);
+  EXPECT_EQ(ports.WaitRxQue(4, 8, 100001), 100001);
+  EXPECT_EQ(loop.NowUs(), 100001);
+}
+
 TEST(SerialInProcess, OnRealTimeNothingIsChargedAndTheAnswerComesAfterTheLatency) {
   RealTimeEventLoop loop;
   TableDevice device = Controller();
@@ -140,6 +178,13 @@ TEST(SerialInProcess, OnRealTimeNothingIsChargedAndTheAnswerComesAfterTheLatency
   while (ports.SioRxQue(2) == 0 && loop.NowUs() - start < 1000000) {
   }
   EXPECT_GE(loop.NowUs() - start, 2000);
+  EXPECT_EQ(ReadAll(ports, 2), "2.000000000000\r\n");
+
+  // The wait for a reply sleeps until it arrives instead of spinning.
+  const int64_t waitStart = loop.NowUs();
+  ports.SioPuts(2, "R2\n\r", 4);
+  EXPECT_NEAR(ports.WaitRxQue(2, 13, 100001), 2000, 200);
+  EXPECT_GE(loop.NowUs() - waitStart, 2000);
   EXPECT_EQ(ReadAll(ports, 2), "2.000000000000\r\n");
 }
 

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -156,6 +157,49 @@ TEST(SerialPosix, ExchangesControllerLinesOverAPseudoTerminal) {
 
   peer.Stop();
   EXPECT_EQ(peer.Received(), "V12345\n\rR2\n\r");
+  EXPECT_EQ(ports.SioDone(port), 0);
+}
+
+// CPU time this thread has used, in microseconds.
+int64_t ThreadCpuUs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return int64_t{t.tv_sec} * 1000000 + t.tv_nsec / 1000;
+}
+
+TEST(SerialPosix, TheReplyWaitSleepsOnTheDeviceUntilTheReplyOrTheDeadline) {
+  PtyPeer peer;
+  ASSERT_TRUE(peer.Ok());
+  PosixSerialPorts ports;
+  const int port = ports.AddDevicePath(peer.SlavePath());
+  ASSERT_EQ(ports.SioReset(port, 2048, 1024), 0);
+
+  // A reply that comes 30 ms later, in two pieces: the wait ends when the whole is there.
+  std::thread late([&] {
+    std::this_thread::sleep_for(20ms);
+    peer.Write("2.0000");
+    std::this_thread::sleep_for(10ms);
+    peer.Write("00000000\r\n");
+  });
+  auto start = std::chrono::steady_clock::now();
+  int64_t cpuStart = ThreadCpuUs();
+  const int polls = ports.WaitRxQue(port, 13, 100001);
+  auto waited = std::chrono::steady_clock::now() - start;
+  late.join();
+  EXPECT_LT(polls, 100001);
+  EXPECT_GE(waited, 25ms);
+  EXPECT_LT(ThreadCpuUs() - cpuStart, 5000) << "the wait must not spin";
+  EXPECT_EQ(ReadAll(ports, port), "2.000000000000\r\n");
+
+  // Silence: the poll budget is a deadline of one microsecond per poll, and a time-out
+  // reports the whole budget as the spin did.
+  start = std::chrono::steady_clock::now();
+  cpuStart = ThreadCpuUs();
+  EXPECT_EQ(ports.WaitRxQue(port, 2, 100001), 100001);
+  waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, 100ms);
+  EXPECT_LT(waited, 1000ms);
+  EXPECT_LT(ThreadCpuUs() - cpuStart, 5000) << "the wait must not spin";
   EXPECT_EQ(ports.SioDone(port), 0);
 }
 

@@ -87,7 +87,7 @@ TEST(SimLines, PacketLinesAreCheckedByLengthDigitsAndChecksum) {
   EXPECT_EQ(bench.Line("S30F000000000000000000000F"), "OK\r\n");
   EXPECT_EQ(bench.Line("S3021F05000000000000000018"), "OK\r\n");
   EXPECT_EQ(bench.Line("R2"), "2.020002005C09\r\n");  // both taken at once, the step still busy
-  bench.RunMs(10);
+  bench.RunMs(30);
   EXPECT_EQ(bench.Line("R2"), "2.020002005C01\r\n");
   EXPECT_EQ(bench.sim.Position()[kX], 1);
   ASSERT_EQ(bench.sim.TraceRecords().size(), 2u);

@@ -19,13 +19,13 @@ int64_t MsUntilIdle(Bench& bench, int64_t limitMs) {
 TEST(SimMotion, AMoveTakesTheTimeItsSpeedAndRampImply) {
   Bench bench;
   bench.Initialise();
-  // X 20000, Y 10000 at index 100 (10000 steps/s on the 32-bit family), starting at index 1.
+  // X 20000, Y 10000 at index 100 (6000 steps/s on the 32-bit family), starting at index 1.
   bench.Send(20, {0x20, 0x4E, 0x00, 0x10, 0x27, 0x00, 100, 1});
   EXPECT_EQ(bench.sim.StateByte(), kStateBusy);
-  // 2 s at full speed plus about 0.45 s lost to the ramps at both ends.
+  // 3.33 s at full speed plus about 0.45 s lost to the ramps at both ends.
   const int64_t ms = MsUntilIdle(bench, 10000);
-  EXPECT_GT(ms, 2300);
-  EXPECT_LT(ms, 2600);
+  EXPECT_GT(ms, 3650);
+  EXPECT_LT(ms, 3950);
   EXPECT_EQ(bench.Line("R3"), "3.204E0010270000000000\r\n");
 
   // Back to 0 and watch it half way: the ramps are symmetric, so both axes are at half.
@@ -96,13 +96,13 @@ TEST(SimMotion, FeedOverrideSlowsCuttingMovesButNotRapids) {
 TEST(SimMotion, JogsRunUntilStoppedAndSingleStepsMoveOneStep) {
   Bench bench;
   bench.Initialise();
-  bench.Send(5, {0x1F, 50});  // X plus, 5000 steps/s
+  bench.Send(5, {0x1F, 50});  // X plus, 3000 steps/s
   bench.RunMs(500);
   const int64_t early = bench.sim.Position()[kX];
   EXPECT_GT(early, 1000);
   bench.RunMs(500);
   const int64_t later = bench.sim.Position()[kX];
-  EXPECT_GT(later, early + 2000);
+  EXPECT_GT(later, early + 1200);
   bench.Send(6);
   EXPECT_EQ(bench.sim.StateByte() & kStateBusy, 0);
   bench.RunMs(1000);

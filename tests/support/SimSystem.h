@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -37,6 +38,17 @@ class WrongHandshakeDevice : public SerialDevice {
 // A tilted stock top with a bump in the middle of the inch in front of the power-up
 // position, and the touch pad moved out of the way: what the digitiser tests scan.
 sim::SimOptions ProbeSurfaceOptions();
+
+// A record as the simulated controller's trace holds it: code and b1..b10; missing bytes 0.
+using Packet = std::array<uint8_t, 11>;
+inline Packet P(std::initializer_list<uint8_t> bytes) {
+  Packet p{};
+  size_t i = 0;
+  for (uint8_t b : bytes) {
+    if (i < p.size()) p[i++] = b;
+  }
+  return p;
+}
 
 class SimSystem {
  public:

@@ -84,9 +84,9 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   prompts.Paths.push_back((home.Path() / "short.nc").string());
   w.Form().OpenGcodefile1->trigger();
   ASSERT_TRUE(w.Form().Run_button->isEnabled()) << sys.console.View.Progress.Caption();
-  // A file is ready, but without the toolpath viewer Preview is disabled, not a dead click.
+  // A file is ready: Preview opens the toolpath viewer.
   EXPECT_TRUE(sys.console.View.Preview.Enabled());
-  EXPECT_FALSE(w.Form().Preview->isEnabled());
+  EXPECT_TRUE(w.Form().Preview->isEnabled());
 
   const std::vector<std::string>& history = sys.jumpbox.View.Fault_list.Items();
   auto completed = [&] {

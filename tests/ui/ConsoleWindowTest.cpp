@@ -159,10 +159,6 @@ TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsAndChecks) {
   w.Form().StayonTop1->trigger();
   EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
-  // Entries whose windows come later are visibly disabled, never dead clicks.
-  for (const char* later : {"Diagnostics1"}) {
-    EXPECT_FALSE(qobject_cast<QAction*>(w.Binding().Target(later))->isEnabled()) << later;
-  }
   EXPECT_TRUE(w.Form().MovetoXYposition1->isEnabled());
   EXPECT_TRUE(w.Form().About1->isEnabled());
   EXPECT_TRUE(w.Form().N3DProbeMenu1->isEnabled());
@@ -336,7 +332,6 @@ TEST(ConsoleWindow, GreyedEntriesSayWhyInTheirHint) {
   Desk d;
   ConsoleWindow& w = d.gui.Console();
   EXPECT_EQ(w.Form().CornerFinder1->toolTip(), "Needs firmware 65 or later");
-  EXPECT_EQ(w.Form().Diagnostics1->toolTip(), "Not available: its window is not in this version yet");
   EXPECT_EQ(w.Form().Touch->toolTip(), "Needs \"Touch pad Enable\" in Configure Machine");
   for (QMenu* menu : w.menuBar()->findChildren<QMenu*>()) {
     if (!menu->title().isEmpty()) EXPECT_TRUE(menu->toolTipsVisible()) << menu->title().toStdString();

@@ -9,6 +9,11 @@
 
 namespace wendlar::cli {
 
+namespace {
+// Trace entries the simulated controller keeps during a run (a few hundred kilobytes).
+constexpr size_t kSimTraceLimit = 2000;
+}  // namespace
+
 void MachinePorts::Open(bool simulator, bool fast, const std::string& device) {
   if (fast) {
     // Simulated time, but fault-history lines carry the real date and time.
@@ -18,7 +23,10 @@ void MachinePorts::Open(bool simulator, bool fast, const std::string& device) {
   }
   portIndex = kFirstDevicePort;
   if (simulator) {
-    sim = std::make_unique<sim::SimController>(*loop);
+    // The trace is only for tests and diagnosis; a long job must not keep every line.
+    sim::SimOptions options;
+    options.traceLimit = kSimTraceLimit;
+    sim = std::make_unique<sim::SimController>(*loop, options);
     auto port = std::make_unique<InProcessSerialPort>(*loop);
     port->Attach(portIndex, *sim, "simulated controller");
     ports = std::move(port);

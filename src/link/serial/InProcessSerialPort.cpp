@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <thread>
 
 namespace wendlar {
 
@@ -29,7 +30,10 @@ void InProcessSerialPort::SetBusy(int port, bool busy) {
   if (it != table_.end()) it->second.busy = busy;
 }
 
-void InProcessSerialPort::Remove(int port) { table_.erase(port); }
+void InProcessSerialPort::Remove(int port) {
+  if (port == lastPort_) lastEntry_ = nullptr;
+  table_.erase(port);
+}
 
 bool InProcessSerialPort::IsOpen(int port) const {
   auto it = table_.find(port);
@@ -37,7 +41,13 @@ bool InProcessSerialPort::IsOpen(int port) const {
 }
 
 InProcessSerialPort::Entry* InProcessSerialPort::OpenEntry(int port) {
+  // A job reads every reply byte by byte from the same port: skip the table search.
+  if (port == lastPort_ && lastEntry_ != nullptr) return lastEntry_->open ? lastEntry_ : nullptr;
   auto it = table_.find(port);
+  if (it != table_.end()) {
+    lastPort_ = port;
+    lastEntry_ = &it->second;
+  }
   if (it == table_.end() || !it->second.open) return nullptr;
   return &it->second;
 }
@@ -90,6 +100,10 @@ int InProcessSerialPort::SioPutc(int port, char byte) {
 
 void InProcessSerialPort::Poll(Entry& entry) {
   if (loop_.IsVirtual()) loop_.Charge(kPollCostUs);
+  Deliver(entry);
+}
+
+void InProcessSerialPort::Deliver(Entry& entry) {
   const int64_t nowUs = loop_.NowUs();
   while (!entry.inFlight.empty() && entry.inFlight.front().arrivalUs <= nowUs) {
     const std::string& bytes = entry.inFlight.front().bytes;
@@ -113,6 +127,40 @@ int InProcessSerialPort::SioRxQue(int port) {
   if (entry == nullptr) return kSioNotOpen;
   Poll(*entry);
   return static_cast<int>(std::min<size_t>(entry->rx.size(), INT_MAX));
+}
+
+int InProcessSerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr || maxPolls <= 0) return std::max(maxPolls, 0);
+  // When the queue first holds enough: now, at the arrival of one answer in flight, or never.
+  const int64_t startUs = loop_.NowUs();
+  int64_t readyUs = -1;
+  if (static_cast<int64_t>(entry->rx.size()) > moreThan) {
+    readyUs = startUs;
+  } else {
+    int64_t bytes = static_cast<int64_t>(entry->rx.size());
+    for (const InFlight& answer : entry->inFlight) {
+      bytes += static_cast<int64_t>(answer.bytes.size());
+      if (bytes > moreThan) {
+        readyUs = answer.arrivalUs;
+        break;
+      }
+    }
+  }
+  int64_t polls = maxPolls;
+  if (readyUs >= 0) {
+    // The first poll made at or after the arrival sees it; polls happen every kPollCostUs.
+    polls = std::clamp<int64_t>((readyUs - startUs + kPollCostUs - 1) / kPollCostUs, 1, maxPolls);
+  }
+  if (loop_.IsVirtual()) {
+    loop_.Charge(polls * kPollCostUs);
+  } else {
+    const int64_t untilUs = readyUs >= 0 ? readyUs : startUs + int64_t{maxPolls} * kRxPollUs;
+    const int64_t sleepUs = std::min(untilUs, startUs + int64_t{maxPolls} * kRxPollUs) - startUs;
+    if (sleepUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
+  }
+  Deliver(*entry);
+  return static_cast<int>(polls);
 }
 
 int InProcessSerialPort::SioRxClear(int port) {

@@ -20,7 +20,7 @@ namespace wendlar {
 // virtual time; on real time nothing is charged.
 class InProcessSerialPort : public SerialPort {
  public:
-  static constexpr int64_t kPollCostUs = 1;
+  static constexpr int64_t kPollCostUs = kRxPollUs;
 
   // No ports yet; add them with Attach and AddSilent.
   explicit InProcessSerialPort(EventLoop& loop);
@@ -47,6 +47,9 @@ class InProcessSerialPort : public SerialPort {
   int SioPutc(int port, char byte) override;
   int SioGetc(int port) override;
   int SioRxQue(int port) override;
+  // The spin's outcome without its passes: on virtual time the polls up to the answer's
+  // arrival are charged at once; on real time the wait sleeps until it arrives.
+  int WaitRxQue(int port, int moreThan, int maxPolls) override;
   int SioRxClear(int port) override;
   int SioTxClear(int port) override;
   int SioDone(int port) override;
@@ -70,9 +73,13 @@ class InProcessSerialPort : public SerialPort {
   Entry* OpenEntry(int port);
   // Charges one poll on virtual time and moves every answer that has arrived into rx.
   void Poll(Entry& entry);
+  // Moves every answer that has arrived by now into rx.
+  void Deliver(Entry& entry);
 
   EventLoop& loop_;
-  std::map<int, Entry> table_;
+  std::map<int, Entry> table_;  // nodes stay put until erased
+  int lastPort_ = -1;
+  Entry* lastEntry_ = nullptr;
 };
 
 }  // namespace wendlar

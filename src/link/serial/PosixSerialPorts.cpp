@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <ctime>
 #include <climits>
 #include <iterator>
 
@@ -260,6 +262,32 @@ int PosixSerialPorts::SioRxQue(int port) {
   if (entry == nullptr) return kSioNotOpen;
   Drain(*entry);
   return static_cast<int>(std::min<size_t>(entry->rx.size(), INT_MAX));
+}
+
+int PosixSerialPorts::WaitRxQue(int port, int moreThan, int maxPolls) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr || maxPolls <= 0) return std::max(maxPolls, 0);
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::microseconds(int64_t{maxPolls} * kRxPollUs);
+  int polls = 0;
+  for (;;) {
+    Drain(*entry);
+    ++polls;
+    if (static_cast<int64_t>(entry->rx.size()) > moreThan) return std::min(polls, maxPolls);
+    const auto left = deadline - Clock::now();
+    if (polls >= maxPolls || left <= Clock::duration::zero()) return maxPolls;
+    const auto leftNs = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    const timespec timeout{static_cast<time_t>(leftNs / 1000000000), static_cast<long>(leftNs % 1000000000)};
+    pollfd pfd{entry->fd, POLLIN, 0};
+    const int ready = ::ppoll(&pfd, 1, &timeout, nullptr);
+    if (ready < 0 && errno != EINTR) return maxPolls;
+    // A device that has gone (the far end closed, an adapter unplugged) will send nothing
+    // more: take what it left and stop waiting.
+    if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && (pfd.revents & POLLIN) == 0) {
+      Drain(*entry);
+      return static_cast<int64_t>(entry->rx.size()) > moreThan ? std::min(polls + 1, maxPolls) : maxPolls;
+    }
+  }
 }
 
 int PosixSerialPorts::SioRxClear(int port) {

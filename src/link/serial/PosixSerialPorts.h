@@ -48,6 +48,8 @@ class PosixSerialPorts : public SerialPort {
   int SioPutc(int port, char byte) override;
   int SioGetc(int port) override;
   int SioRxQue(int port) override;
+  // Sleeps in poll() on the device until enough bytes came or the deadline passed.
+  int WaitRxQue(int port, int moreThan, int maxPolls) override;
   int SioRxClear(int port) override;
   int SioTxClear(int port) override;
   int SioDone(int port) override;

@@ -15,6 +15,15 @@ std::vector<int> SerialPort::Ports() const {
   return found;
 }
 
+int SerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
+  int polls = 0;
+  while (polls < maxPolls) {
+    ++polls;
+    if (SioRxQue(port) > moreThan) return polls;
+  }
+  return maxPolls;
+}
+
 std::string SioErrorText(int code) {
   switch (code) {
     case kSioNoData: return "no data";

@@ -1,6 +1,7 @@
 // The serial-port seam: numbered ports with the operations the link uses.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ inline constexpr int kSioOpenFailed = -4;   // the device refused to open or con
 inline constexpr int kSioNotOpen = -5;      // operation on a port that is not open
 inline constexpr int kSioWriteFailed = -6;  // the device stopped taking bytes
 inline constexpr int kSioBadParameter = -7; // a baud, parity, stop-bit or data-bit code out of range
+
+// The time one receive-queue poll stands for: a wait that sleeps instead of polling turns
+// its poll budget into a deadline with it, and the virtual clock charges it per poll.
+inline constexpr int64_t kRxPollUs = 1;
 
 // First index a discovered device may take; 0 and 1 are reserved and never probed.
 inline constexpr int kFirstDevicePort = 2;
@@ -40,6 +45,11 @@ class SerialPort {
   virtual int SioGetc(int port) = 0;
   // Number of received bytes waiting to be read with SioGetc.
   virtual int SioRxQue(int port) = 0;
+  // Waits for a reply: polls the receive queue until it holds more than `moreThan` bytes,
+  // at most `maxPolls` times. Returns the polls made, or `maxPolls` when the queue stayed
+  // short (the caller's time-out). Ports that can sleep wait on the device with a deadline
+  // of maxPolls x kRxPollUs instead of spinning.
+  virtual int WaitRxQue(int port, int moreThan, int maxPolls);
   // Discards everything received and not yet read.
   virtual int SioRxClear(int port) = 0;
   // Discards everything written and not yet sent.

@@ -1,0 +1,92 @@
+// `wendlar-cli run --simulator --fast` as a process: the machine time it reports is the
+// job-time estimate, so it must not drift, and a long job must run in bounded memory.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+namespace wendlar::testing {
+namespace {
+
+struct FastRun {
+  int code = -1;
+  std::string output;
+  double machineSeconds = -1;
+};
+
+// Settings of a program directory that runs jobs at their own feeds (Use_feed unchecked),
+// so the figures below do not depend on the first-run defaults.
+constexpr const char* kJobFeedSettings =
+    "[port#]\r\n0\r\n[Spooler Dir]\r\n.\r\n[Gcode Dir]\r\n.\r\n[Screen Mode]\r\n2\r\n"
+    "[Machine config file]\r\n\r\n[Screen Feed]\r\n20\r\n[Screen Rpm]\r\n0\r\n[CPU type]\r\n1\r\n"
+    "[Top pos]\r\n0\r\n[Left pos]\r\n0\r\n[CHECK BOXS]\r\nNNYNNNNNNN\r\n[Last USB port]\r\n2\r\n"
+    "[USB_Comp]\r\n2\r\n[blank]\r\n\r\n[blank]\r\n\r\n[blank]\r\n\r\n";
+
+FastRun RunFast(const std::string& file, bool metric = false) {
+  FastRun result;
+  const std::string program = CliProgram();
+  TempDir home;
+  home.Write("Spooler.cfg", kJobFeedSettings);
+  std::vector<std::string> args{program, "--home", home.Path().string(), "run", file, "--simulator", "--fast"};
+  if (metric) args.push_back("--metric");
+  ChildProcess run;
+  if (!run.Start(args, ChildProcess::Errors::Discard)) return result;
+  result.output = run.ReadAll(120000);
+  result.code = run.Wait(5000);
+  const std::string label = "Simulated machine time: ";
+  const size_t at = result.output.find(label);
+  if (at != std::string::npos) result.machineSeconds = std::stod(result.output.substr(at + label.size()));
+  return result;
+}
+
+// Short feeds in a zigzag, like the long programs that made memory grow with every line.
+std::string ShortMoves(int lines) {
+  std::string text = "G20 G90\nG0 Z0.1\nG1 F30\n";
+  char line[96];
+  for (int i = 0; i < lines; ++i) {
+    std::snprintf(line, sizeof line, "G1 X%.4f Y%.4f Z%.4f F%d\n", 0.001 * (i % 2000), 0.01 * (i / 2000),
+                  -0.01 * (i % 7), 30 + (i / 50) % 4);
+    text += line;
+  }
+  return text;
+}
+
+// The machine time of a --fast run is the operator's job-time estimate: a faster loop must
+// not move it by more than 0.1%, and a changed motion model shows up here.
+TEST(FastRun, MachineTimeOfTheDemoJobsAndACorpusProgramStaysPut) {
+  if (CliProgram().empty()) GTEST_SKIP() << "wendlar-cli is not built";
+  struct Case {
+    std::string file;
+    bool metric;
+    double seconds;
+  };
+  std::vector<Case> cases{{(ExamplesDir() / "demo.nc").string(), false, 23.5765},
+                          {(ExamplesDir() / "demo.vrj").string(), false, 15.3986}};
+  const auto corpus = CorpusDir();
+  if (!corpus.empty()) cases.push_back({(corpus / "gs_toolmill_kb98.nc").string(), true, 375.742});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const FastRun run = RunFast(c.file, c.metric);
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_NEAR(run.machineSeconds, c.seconds, c.seconds * 0.001) << run.output;
+  }
+}
+
+TEST(FastRun, ALongJobRunsInBoundedMemory) {
+  if (CliProgram().empty()) GTEST_SKIP() << "wendlar-cli is not built";
+  TempDir dir;
+  dir.Write("long.nc", ShortMoves(30000));
+  const FastRun run = RunFast((dir.Path() / "long.nc").string());
+  ASSERT_EQ(run.code, 0) << run.output;
+  // The largest child this test process has waited for: the run just made.
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 32 * 1024) << "peak resident set in KiB";
+}
+
+}  // namespace
+}  // namespace wendlar::testing
