@@ -82,20 +82,20 @@ bool ParseSimFault(std::string_view line, SimFaultCommand& command, std::string&
   return true;
 }
 
-bool SimFaultSchedule::AddTimed(std::string_view spec, int64_t nowUs, std::string& error) {
-  const size_t at = spec.rfind('@');
+bool SimFaultSchedule::AddTimed(std::string_view timedFault, int64_t nowUs, std::string& error) {
+  const size_t at = timedFault.rfind('@');
   if (at == std::string_view::npos) {
-    error = "\"" + std::string(spec) + "\": give the fault and its time as KIND@SECONDS";
+    error = "\"" + std::string(timedFault) + "\": give the fault and its time as KIND@SECONDS";
     return false;
   }
-  std::string what(spec.substr(0, at));
+  std::string what(timedFault.substr(0, at));
   std::replace(what.begin(), what.end(), ':', ' ');
-  const std::string when(spec.substr(at + 1));
+  const std::string when(timedFault.substr(at + 1));
   char* end = nullptr;
   const double seconds = std::strtod(when.c_str(), &end);
   if (when.empty() || end != when.c_str() + when.size() || !std::isfinite(seconds) || seconds < 0 ||
       seconds > 86400) {
-    error = "\"" + std::string(spec) + "\": the time is seconds from 0 to 86400";
+    error = "\"" + std::string(timedFault) + "\": the time is seconds from 0 to 86400";
     return false;
   }
   SimFaultCommand command;

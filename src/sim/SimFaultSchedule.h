@@ -30,7 +30,7 @@ class SimFaultSchedule {
 
   // "KIND[ ARG]@SECONDS" (a colon may stand for the space, as in "silence:5@2"): the fault
   // falls due that long after `nowUs`. False with the reason when it is not one.
-  [[nodiscard]] bool AddTimed(std::string_view spec, int64_t nowUs, std::string& error);
+  [[nodiscard]] bool AddTimed(std::string_view timedFault, int64_t nowUs, std::string& error);
   // A fault line applied at once; false with the reason when it is not one.
   [[nodiscard]] bool ApplyLine(std::string_view line, int64_t nowUs, std::string& error);
   // Applies everything that has fallen due by `nowUs`; returns what it applied, in words.

@@ -93,8 +93,8 @@ int ServeSimulator(const SimArgs& args) {
   sim::SimFaultSchedule faults(server.Controller());
   const int64_t startUs = SteadyUs();
   std::string error;
-  for (const auto& spec : args.faults) {
-    if (!faults.AddTimed(spec, startUs, error)) {
+  for (const auto& timedFault : args.faults) {
+    if (!faults.AddTimed(timedFault, startUs, error)) {
       std::cerr << "sim: --fault " << error << "\n";
       return 1;
     }
