@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/Travel.h"
+
 namespace wendlar {
 
 // Field names are the machine file's own; the comment gives the file line.
@@ -102,6 +104,7 @@ struct ConfigDialogState {
 // The configuration as the running program holds it, with the values derived from it.
 struct ConfigState {
   MachineConfig Config;
+  TravelState Travel;  // Travel.cfg, apart from the fixed machine file
   UnitState Units;
   ConfigDialogState Dialog;
   std::string MacFileName;        // the current machine file

@@ -199,7 +199,7 @@ void RunControl::RunJob() {
     v.Run_button.SetEnabled(false);
     v.Run_button.SetFontColor(kGray);
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.GcodeReady && runner_ != nullptr && runner_->PreflightJob()) {
+    if (s.GcodeReady && runner_ != nullptr && runner_->PreflightJob() && TravelAccepted()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunGcodeJob();
       ran = true;
@@ -213,7 +213,7 @@ void RunControl::RunJob() {
       status_.Run.JobDisplayName = s.SpoolFileName;
     }
     v.Progress.SetCaption(status_.Run.JobDisplayName);
-    if (s.SpoolReady && runner_ != nullptr && runner_->PreflightJob()) {
+    if (s.SpoolReady && runner_ != nullptr && runner_->PreflightJob() && TravelAccepted()) {
       if (Hooks.AddFaultHistory) Hooks.AddFaultHistory(status_.Run.JobDisplayName);
       runner_->RunSpoolJob();
       ran = true;
@@ -222,6 +222,14 @@ void RunControl::RunJob() {
   // Nothing ran: the console must not stay in its running look.
   if (!ran) console_.SetConsoleIdle(true);
   s.DebugLog = false;
+}
+
+bool RunControl::TravelAccepted() {
+  const std::string leaves = runner_->JobLeavesTravel();
+  if (leaves.empty() || prompts_.AskRunAnyway(leaves)) return true;
+  console_.View.Progress.SetCaption("Job cancelled: it leaves the travel");
+  console_.View.Progress.SetFontColor(kRed);
+  return false;
 }
 
 void RunControl::TogglePause() {

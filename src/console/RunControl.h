@@ -34,6 +34,9 @@ class JobRunner {
   // Reads the whole prepared job without the controller; false (after showing why) when it
   // may not run. Called before anything of the job is sent.
   virtual bool PreflightJob() { return true; }
+  // Why the last pre-flown job leaves the machine's travel, one line per axis end; empty
+  // when it stays inside or no travel is set.
+  virtual std::string JobLeavesTravel() const { return {}; }
 };
 
 // Settings and actions of other windows; each may stay empty (unchecked, or skipped).
@@ -107,6 +110,8 @@ class RunControl {
 
  private:
   bool JobBusy() const;
+  // A job that leaves the travel runs only on "Run anyway"; Cancel says so in Progress.
+  bool TravelAccepted();
   void ShowContinue(const std::string& caption);
   void HideContinue();
   void FileReadyLook();

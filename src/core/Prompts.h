@@ -23,6 +23,8 @@ class Prompts {
   // True on Yes.
   virtual bool AskYesCancel(const std::string& text) = 0;
   virtual bool AskYesNo(const std::string& text) = 0;
+  // A warning with "Run anyway" and "Cancel" (the default); true on Run anyway.
+  virtual bool AskRunAnyway(const std::string& text) { return AskYesCancel(text); }
   // The chosen path, or nothing on Cancel.
   virtual std::optional<std::string> OpenFile(const FileDialog& dialog) = 0;
   virtual std::optional<std::string> SaveFile(const FileDialog& dialog) = 0;

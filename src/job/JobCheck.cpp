@@ -1,6 +1,7 @@
 #include "job/JobCheck.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -31,6 +32,7 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
     SetInchUnits(config.Units);
   }
   config.ToolAboveWorkNow = config.Config.Tool_above_work;
+  config.Travel = options.Travel;
   const bool spool = IsSpoolJobFile(path);
   out << "Checking " << path.filename().string() << (spool ? " as a spooler job" : " as a G-code program")
       << (options.Metric ? ", metric" : ", inch") << " configuration\n";
@@ -51,8 +53,21 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
   }
   out << "Refused " << result.Refusals.size() << "\n";
   for (const std::string& line : RefusalLines(result, result.Refusals.size())) out << "  " << line << "\n";
-  out << (result.Ok() ? "The job runs to its end" : "The job is refused") << "\n";
-  return result.Ok();
+  if (result.Busiest.Packets > 0) {
+    out << "Busiest section " << (spool ? "records " : "lines ") << result.Busiest.FirstLine << "-"
+        << result.Busiest.LastLine << ": " << std::lround(result.Busiest.PacketsPerSec()) << " packets/s\n";
+  }
+  const auto leaves = TravelRefusals(result, config);
+  if (!config.Travel.Any()) out << kNoTravelText << "\n";
+  for (const std::string& line : leaves) out << line << "\n";
+  if (!result.Ok()) {
+    out << "The job is refused\n";
+  } else if (!leaves.empty()) {
+    out << "The job is refused: it leaves the travel\n";
+  } else {
+    out << "The job runs to its end\n";
+  }
+  return result.Ok() && leaves.empty();
 }
 
 }  // namespace wendlar

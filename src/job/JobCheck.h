@@ -5,10 +5,13 @@
 #include <ostream>
 #include <string>
 
+#include "config/Travel.h"
+
 namespace wendlar {
 
 struct CheckOptions {
   bool Metric = false;  // the machine configuration is metric (default: inch)
+  TravelState Travel;   // the machine's travel (Travel.cfg); none set skips the check
 };
 
 // Pre-flights a G-code program or a spooler job (*.VRJ) on the default machine and prints its

@@ -103,16 +103,25 @@ PreflightStart JobEngines::JobStart() const {
   start.OffsetX = ctx_.offsets.ActiveOffsetX;
   start.OffsetY = ctx_.offsets.ActiveOffsetY;
   start.Offsets = &ctx_.offsets;
+  start.SpeedSteps = ctx_.tables.SpeedSteps();
   return start;
 }
 
 bool JobEngines::PreflightJob() {
   const ConsoleState& cs = ctx_.console.State;
   const PreflightStart start = JobStart();
+  if (Hooks.RefreshControllerTravel) Hooks.RefreshControllerTravel();
   LastPreflight = wendlar::PreflightJob(cs.JobMode == 2 ? gcodePath_ : spoolPath_, ctx_.config, start);
   if (LastPreflight.Ok()) {
     // What the job will do, shown with it before it starts.
     for (const std::string& line : PreflightSummary(LastPreflight, ctx_.config.Units)) Machine.ShowCodeLine(line);
+    if (!ctx_.config.Travel.Any() && !noTravelSaid_) {
+      noTravelSaid_ = true;
+      Machine.ShowMessage(kNoTravelText);
+    }
+    for (const std::string& line : LinkRateWarning(LastPreflight, ctx_.link.TransferPacketsPerSec, ctx_.config.Units)) {
+      Machine.ShowMessage(line);
+    }
     return true;
   }
   const size_t n = LastPreflight.Refusals.size();
@@ -121,6 +130,12 @@ bool JobEngines::PreflightJob() {
   ctx_.flags.AbortRun = 0;  // nothing was started, so nothing has to stop
   for (const std::string& line : RefusalLines(LastPreflight, 10)) Machine.ShowMessage(line);
   return false;
+}
+
+std::string JobEngines::JobLeavesTravel() const {
+  std::string text;
+  for (const std::string& line : TravelRefusals(LastPreflight, ctx_.config)) text += (text.empty() ? "" : "\n") + line;
+  return text;
 }
 
 void JobEngines::ResetRunCounters() {

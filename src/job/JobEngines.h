@@ -52,6 +52,8 @@ struct EngineHooks {
   std::function<void()> EndSpoolJob;
   std::function<void()> CreateDebugFile;
   std::function<void()> CloseDebugFile;
+  // Fills the travel from the controller when no Travel.cfg sets it (the simulated one).
+  std::function<void()> RefreshControllerTravel;
 };
 
 // Longest the ready wait lasts before the controller counts as not starting the job.
@@ -88,6 +90,7 @@ class JobEngines : public JobRunner {
   // work offset; when it is refused, Progress says so in red and the message list and
   // code-line panel show the first ten refusals and their count.
   bool PreflightJob() override;
+  std::string JobLeavesTravel() const override;
 
   // Where a run started now would begin: the machine's position and the active work offset.
   [[nodiscard]] PreflightStart JobStart() const;
@@ -135,6 +138,7 @@ class JobEngines : public JobRunner {
   bool debugOpened_ = false;
   bool lastRunStopped_ = false;
   bool spoolRunning_ = false;
+  bool noTravelSaid_ = false;  // "No travel set" is said once a session
 };
 
 }  // namespace wendlar

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 
 #include "core/HomeDir.h"
 #include "core/Numbers.h"
@@ -15,12 +16,57 @@ namespace wendlar {
 
 namespace {
 
+// Times every segment packet at the speed it was planned for, in windows of
+// kRateWindowPackets, and keeps the window that needs the most packets per second.
+class RateCounter {
+ public:
+  RateCounter(const SpeedTables& tables, const ConfigState& config) : tables_(tables) {
+    const MachineConfig& c = config.Config;
+    const double uf = config.Units.UnitsFactor > 0 ? config.Units.UnitsFactor : 1.0;
+    // Steps to user units per axis; a scale of 0 leaves that axis out of the length.
+    unitX_ = c.Xscale > 0 ? 1.0 / (c.Xscale * uf) : 0.0;
+    unitY_ = c.Yscale > 0 ? 1.0 / (c.Yscale * uf) : 0.0;
+    unitZ_ = c.Zscale > 0 ? 1.0 / (c.Zscale * uf) : 0.0;
+  }
+
+  void Packet(const CommandRecord& r, int32_t line) {
+    const bool laser = r.Code() == kCmdSegmentW;
+    if (r.Code() != kCmdSegment && !laser) return;
+    const double ax = r.B(1) | r.B(2) << 8, ay = r.B(3) | r.B(4) << 8;
+    // A laser segment's third value is the beam's power, not a move.
+    const double az = laser ? 0.0 : r.B(5) | r.B(6) << 8;
+    const int axis = r.B(9) >> 4;
+    const double dominant = axis == 1 ? ax : axis == 2 ? ay : az;
+    const int rate = tables_.RateTable[static_cast<size_t>(tables_.ClampIndex(r.B(8)))];
+    if (window_.Packets == 0) window_.FirstLine = line;
+    window_.LastLine = line;
+    ++window_.Packets;
+    if (rate > 0) window_.Seconds += dominant / rate;
+    window_.Length += std::sqrt(ax * ax * unitX_ * unitX_ + ay * ay * unitY_ * unitY_ + az * az * unitZ_ * unitZ_);
+    if (window_.Packets < kRateWindowPackets) return;
+    if (window_.PacketsPerSec() > Busiest.PacketsPerSec()) Busiest = window_;
+    window_ = RateWindow{};
+  }
+
+  RateWindow Busiest;
+
+ private:
+  const SpeedTables& tables_;
+  double unitX_ = 0, unitY_ = 0, unitZ_ = 0;
+  RateWindow window_;
+};
+
 // Takes every record as a connected controller would, and counts it.
 class CountingSink : public CommandSink {
  public:
   void QueueCommand(const CommandRecord&) override { ++Records; }
+  void QueueFromLine(const CommandRecord& record, int32_t line) override {
+    ++Records;
+    if (Rates != nullptr) Rates->Packet(record, line);
+  }
   bool Connected() const override { return true; }
   int64_t Records = 0;
+  RateCounter* Rates = nullptr;
 };
 
 // A controller whose buffer never fills.
@@ -177,7 +223,9 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
   // No Speed_table.txt is written: the program directory is one that does not exist.
   HomeDir nowhere(std::filesystem::temp_directory_path() / "wendlar-preflight-no-such-folder" / "none");
   SpeedTables tables(config, nowhere, feeds);
-  (void)tables.BuildSpeedTable(100);
+  (void)tables.BuildSpeedTable(start.SpeedSteps);
+  RateCounter rates(tables, config);
+  sink.Rates = &rates;
   SegmentBuffer buffer(config, tables, sink, controller, flags);
   PreflightMachine machine(buffer, tables, sink);
   machine.SetLastStep(start.StepX, start.StepY, start.StepZ);
@@ -202,6 +250,7 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
     while (flags.AbortRun == 0 && keepReading(records + 1) && job.Reader.Read(r)) {
       ++records;
       machine.CurrentLine = records;
+      buffer.LineTag = records;
       stepper.SetRecordNumber(records);
       stepper.Execute(r);
       feeds.XYFeed = state.SpoolXYFeed;
@@ -234,6 +283,7 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
     // The whole file, past tool-change stops: every line the run would reach.
     while (flags.AbortRun == 0) {
       machine.CurrentLine = source.LineNumber() + 1;
+      buffer.LineTag = machine.CurrentLine;
       if (!keepReading(machine.CurrentLine)) break;
       if (!reader.Step(source)) break;
       if (run.ToolChangeStop) {
@@ -258,10 +308,71 @@ PreflightResult PreflightJob(const std::filesystem::path& path, const ConfigStat
       result.Limits.ZBot = FileUnits(-machine.MaxZ, c.Zscale);
     }
   }
+  if (machine.Tracked) {
+    result.Moves = true;
+    result.StepMinX = machine.MinX, result.StepMaxX = machine.MaxX;
+    result.StepMinY = machine.MinY, result.StepMaxY = machine.MaxY;
+    result.StepMinZ = machine.MinZ, result.StepMaxZ = machine.MaxZ;
+  }
+  result.Busiest = rates.Busiest;
   result.Messages = std::move(machine.Messages);
   result.Segments = buffer.SegmentsQueued;
   result.Packets = sink.Records;
   return result;
+}
+
+namespace {
+
+// Three decimals, without a "-0.000".
+std::string Fixed3(double v) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.3f", std::fabs(v) < 0.0005 ? 0.0 : v);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> TravelRefusals(const PreflightResult& result, const ConfigState& config) {
+  std::vector<std::string> lines;
+  if (!result.Moves) return lines;
+  const MachineConfig& c = config.Config;
+  const double uf = config.Units.UnitsFactor;
+  const std::string unit = uf == 100.0 ? " mm" : " in";
+  // `up`: program Z counts upward, the controller's steps downward, so the program's
+  // minimum is the controller's maximum.
+  const auto check = [&](const char* axis, const AxisTravel& travel, int64_t lo, int64_t hi, double scale, bool up) {
+    if (!travel.Set || !(scale > 0) || !(uf > 0)) return;
+    const auto units = [&](int64_t steps) { return Fixed3((up ? -steps : steps) / scale / uf) + unit; };
+    const std::string head = std::string("Job leaves the travel: ") + axis;
+    const int64_t low = up ? hi : lo, high = up ? lo : hi;
+    const int64_t lowLimit = up ? travel.MaxSteps : travel.MinSteps, highLimit = up ? travel.MinSteps : travel.MaxSteps;
+    if (up ? low > lowLimit : low < lowLimit) lines.push_back(head + " min " + units(low) + " is below " + units(lowLimit));
+    if (up ? high < highLimit : high > highLimit) {
+      lines.push_back(head + " max " + units(high) + " is above " + units(highLimit));
+    }
+  };
+  const TravelState& t = config.Travel;
+  check("X", t.X, result.StepMinX, result.StepMaxX, c.Xscale, false);
+  check("Y", t.Y, result.StepMinY, result.StepMaxY, c.Yscale, false);
+  check("Z", t.Z, result.StepMinZ, result.StepMaxZ, c.Zscale, true);
+  return lines;
+}
+
+std::vector<std::string> LinkRateWarning(const PreflightResult& result, double linkPacketsPerSec,
+                                         const UnitState& units) {
+  const RateWindow& w = result.Busiest;
+  const double need = w.PacketsPerSec();
+  if (!(linkPacketsPerSec > 0) || w.Packets == 0 || need <= linkPacketsPerSec) return {};
+  const std::string where = std::string(result.Spool ? "records " : "lines ") + std::to_string(w.FirstLine) + "-" +
+                            std::to_string(w.LastLine);
+  const double sustained = w.FeedPerMin() * linkPacketsPerSec / need;
+  return {
+      "The job may outrun the link (the motion would stutter): " + where + " need " +
+          std::to_string(static_cast<int64_t>(std::lround(need))) + " packets/s, the link carries " +
+          std::to_string(static_cast<int64_t>(std::lround(linkPacketsPerSec))),
+      "Feed the link sustains at " + where + ": " + FormatFixed(sustained, 1) + units.SpeedUnits + " (planned " +
+          FormatFixed(w.FeedPerMin(), 1) + units.SpeedUnits + ")",
+  };
 }
 
 std::vector<std::string> RefusalLines(const PreflightResult& result, size_t most) {

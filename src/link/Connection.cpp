@@ -180,7 +180,8 @@ void Connection::MeasureTransferSpeed() {
   TransferCount = 0;
   const std::string line = v.Command_box.Caption() + v.Data_box.Caption() + "\n\r";
   // The monotonic clock: a test started just before midnight still ends.
-  const int64_t endUs = loop.NowUs() + kTransferTestUs;
+  const int64_t startUs = loop.NowUs();
+  const int64_t endUs = startUs + kTransferTestUs;
   while (loop.NowUs() <= endUs && !link_.Flags().Closing && link_.PortOpen) {
     link_.ReplyRead = false;
     link_.SendLine(line);
@@ -191,6 +192,9 @@ void Connection::MeasureTransferSpeed() {
     (void)loop.WaitUntil([&] { return link_.ReplyRead || link_.Flags().Closing; }, 100);
   }
   if (TransferTimeout) Message("U timeout !");
+  // What a job may stream: lost packets carry nothing.
+  const int64_t tookUs = loop.NowUs() - startUs;
+  link_.TransferPacketsPerSec = tookUs > 0 ? link_.RepliesDecoded * 1e6 / static_cast<double>(tookUs) : 0.0;
   Message("Cpu transfer speed " + std::to_string(TransferCount) + " pk/sec");
   Message("Packets lost " + std::to_string(TransferCount - link_.RepliesDecoded) + " pks");
   measuring_ = false;

@@ -152,6 +152,8 @@ class Link {
   int DelayLoops = kDefaultDelayLoops;
   // Real time one calibration pass took in the last CPU-speed test; 0 until measured.
   double PassUs = 0;
+  // Packets per second the last transfer test carried (answered ones only); 0 until measured.
+  double TransferPacketsPerSec = 0;
 
   // Interleaving of status requests while streaming: packet position 0..10 in the
   // eleven-packet cycle, and the counters that put R1 in place of R3 and R4 in place of R2.

@@ -42,6 +42,12 @@ class SimController : public SerialDevice {
   void Update();
 
   const SimOptions& Options() const { return options_; }
+  // The machine's travel in the steps the position report counts now: from home once the
+  // axes are homed, from the power-up position before (Z and W down positive). No record
+  // reports it: the host reads it here in place of a travel setting, so a real controller's
+  // protocol stays as it is.
+  Steps4 ReportedTravelMin() { return Reported(options_.world.travelMin); }
+  Steps4 ReportedTravelMax() { return Reported(options_.world.travelMax); }
   bool WideFamily() const { return options_.firmware >= kWideFirmware; }
 
   // --- What the controller would report, decoded (tests compare these with the lines).
@@ -119,6 +125,12 @@ class SimController : public SerialDevice {
   bool SpindleStopped();
 
  private:
+  Steps4 Reported(const Steps4& world) {
+    Update();
+    Steps4 p{};
+    for (int a = 0; a < kAxes; ++a) p[a] = world[a] + offset_[a];
+    return p;
+  }
   // One piece of what the executing record does: a move, a dwell, a jog or an instant action.
   struct Step {
     enum class Kind { kMove, kDwell, kJog, kAction } kind = Kind::kAction;

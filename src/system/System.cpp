@@ -95,8 +95,14 @@ System::~System() {
 
 void System::Start() {
   (void)environment.LoadEnvironment();
+  LoadTravelFile();
   console.StartClock();
   console.Show();
+}
+
+void System::LoadTravelFile() {
+  std::string why;
+  if (LoadTravel(home, config.Travel, &why) == TravelLoad::Refused) ReportLoadError(why);
 }
 
 void System::ControllerOffline() {

@@ -116,6 +116,9 @@ class System : private LinkConsole, private ConfigEvents {
   // and opens the connection window, whose Wait_clock then auto-connects.
   void Start();
 
+  // Reads Travel.cfg (Start does); a refused file is reported and changes nothing.
+  void LoadTravelFile();
+
   // Where configuration loading and saving report.
   ConfigIo ConfigOutput() { return ConfigIo{home, *this, out}; }
 

@@ -21,9 +21,13 @@ struct CheckArgs {
 void RegisterCheckCommand(CommandTable& commands) {
   auto args = std::make_shared<CheckArgs>();
   CLI::App* sub = commands.Add("check", "Read a G-code program or spooler job without a controller and report it",
-                               [args](const CliContext&) {
+                               [args](const CliContext& context) {
                                  CheckOptions options;
                                  options.Metric = args->metric;
+                                 std::string why;
+                                 if (LoadTravel(context.Home(), options.Travel, &why) == TravelLoad::Refused) {
+                                   std::cerr << why << "\n";
+                                 }
                                  return CheckJobFile(args->file, options, std::cout) ? 0 : 1;
                                });
   sub->add_option("FILE", args->file, "The job file (*.nc, *.vrj)")->required();

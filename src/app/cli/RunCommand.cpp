@@ -31,6 +31,7 @@ struct RunOptions {
   bool simulator = false;
   bool fast = false;
   bool metric = false;
+  bool force = false;
   int fromLine = 0;
 };
 
@@ -78,6 +79,9 @@ class TerminalPrompts : public Prompts {
   void Warning(const std::string& text) override { std::cerr << "\nwarning: " << text << std::endl; }
   bool AskYesCancel(const std::string& text) override { return Ask(text); }
   bool AskYesNo(const std::string& text) override { return Ask(text); }
+  // The command line has answered it: --force runs a job that leaves the travel.
+  bool AskRunAnyway(const std::string&) override { return RunAnyway; }
+  bool RunAnyway = false;
   std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
   std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
   std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override { return std::nullopt; }
@@ -130,6 +134,13 @@ class JobRun {
     sys.flags.StopSignal = &gInterrupt;
     // Settings and the machine file come from the program directory when it has them.
     if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
+    sys.LoadTravelFile();
+    if (sim_) {
+      sys.engines.Hooks.RefreshControllerTravel = [this] {
+        UseControllerTravel(sys_->config.Travel, sim_->ReportedTravelMin(), sim_->ReportedTravelMax());
+      };
+    }
+    prompts_.RunAnyway = options_.force;
     if (options_.metric) {
       // An inch machine file (or the default one) is the same machine in millimetres.
       if (sys.config.Config.UnitsMode != 2) ConvertConfigToMetric(sys.config.Config);
@@ -186,10 +197,31 @@ class JobRun {
 
   // The whole job is read before anything is sent; a refused job prints why.
   bool Refused() {
-    if (sys_->engines.PreflightJob()) return false;
+    if (sys_->engines.PreflightJob()) return LeavesTravel();
     refused_ = true;
     std::cout << "Job refused:\n";
     for (const std::string& line : RefusalLines(sys_->engines.LastPreflight, 10)) std::cout << "  " << line << "\n";
+    return true;
+  }
+
+  // What the console says before Run: no travel set, a job beyond the travel (refused unless
+  // --force), a job faster than the link.
+  bool LeavesTravel() {
+    const System& sys = *sys_;
+    if (!sys.config.Travel.Any()) std::cout << kNoTravelText << "\n";
+    for (const std::string& line :
+         LinkRateWarning(sys.engines.LastPreflight, sys.link.TransferPacketsPerSec, sys.config.Units)) {
+      std::cout << "warning: " << line << "\n";
+    }
+    const auto leaves = TravelRefusals(sys.engines.LastPreflight, sys.config);
+    if (leaves.empty()) return false;
+    for (const std::string& line : leaves) std::cout << line << "\n";
+    if (options_.force) {
+      std::cout << "Running anyway (--force)\n";
+      return false;
+    }
+    std::cout << "Job refused: give --force to run it anyway\n";
+    refused_ = true;
     return true;
   }
 
@@ -415,6 +447,7 @@ void RegisterRunCommand(CommandTable& commands) {
   sub->add_flag("--fast", options->fast, "With --simulator: run on simulated time and report the machine time")
       ->needs(simulator);
   sub->add_flag("--metric", options->metric, "The machine works in millimetres");
+  sub->add_flag("--force", options->force, "Run a job that leaves the machine's travel");
   sub->add_option("--from-line", options->fromLine,
                   "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent")
       ->check(CLI::PositiveNumber);

@@ -5,6 +5,7 @@
 
 namespace wendlar::cli { void RegisterStatusCommand(CommandTable& commands); }
 namespace wendlar::cli { void RegisterProbeCommands(CommandTable& commands); }
+namespace wendlar::cli { void RegisterTravelCommand(CommandTable& commands); }
 
 int main(int argc, char** argv) {
   CLI::App app{"Wendlar: host control program of a small CNC machine, without windows", "wendlar-cli"};
@@ -22,5 +23,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterStatusCommand(commands);
   wendlar::cli::RegisterProbeCommands(commands);
   wendlar::cli::RegisterScriptCommand(commands);
+  wendlar::cli::RegisterTravelCommand(commands);
   return commands.Run(argc, argv);
 }

@@ -118,6 +118,13 @@ int main(int argc, char** argv) {
   wendlar::ui::Gui gui(sys);
   prompts.SetParent(&gui.Console());
   gui.Start();
+  // Without a Travel.cfg the simulated machine's own travel is the one to check jobs against.
+  if (sim) {
+    sys.engines.Hooks.RefreshControllerTravel = [&sys, &sim] {
+      wendlar::UseControllerTravel(sys.config.Travel, sim->ReportedTravelMin(), sim->ReportedTravelMax());
+    };
+    sys.engines.Hooks.RefreshControllerTravel();
+  }
   // The simulated controller is the port to come back to: the start-up auto-connect (a
   // quarter second from now) takes it.
   if (opt.simulator) gui.AutoConnectTo(wendlar::kFirstDevicePort);
