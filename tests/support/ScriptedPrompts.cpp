@@ -23,6 +23,11 @@ bool ScriptedPrompts::AskYesCancel(const std::string& text) {
   return NextAnswer();
 }
 
+bool ScriptedPrompts::AskRunAnyway(const std::string& text) {
+  Asked.push_back("run anyway/cancel: " + text);
+  return NextAnswer();
+}
+
 bool ScriptedPrompts::AskYesNo(const std::string& text) {
   Asked.push_back("yes/no: " + text);
   return NextAnswer();

@@ -21,6 +21,7 @@ class ScriptedPrompts : public Prompts {
   void Warning(const std::string& text) override;
   bool AskYesCancel(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskRunAnyway(const std::string& text) override;
   std::optional<std::string> OpenFile(const FileDialog& dialog) override;
   std::optional<std::string> SaveFile(const FileDialog& dialog) override;
   std::optional<std::string> BrowseDirectory(const std::string& title, const std::string& start) override;
