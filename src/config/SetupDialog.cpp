@@ -1,8 +1,10 @@
 #include "config/SetupDialog.h"
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <tuple>
 
 #include "config/EditText.h"
 #include "core/Numbers.h"
@@ -113,6 +115,8 @@ TSetupmenuView::TSetupmenuView() : ViewModel("TSetupmenu") {
       {&Aux1R_xoff, "X"},                 {&Aux1R_yoff, "Y"},                {&aux2_dw_down, "Delay after drop"},
       {&aux2_dw_up, "Delay after Raise"}, {&Aux2R_xoff, "X"},                {&Aux2R_yoff, "Y"},
       {&Comment, "Comment"},
+      {&Travel_Xmin, "X"},                {&Travel_Ymin, "Y"},               {&Travel_Zmin, "Z"},
+      {&Travel_Wmin, "W"},
   };
   for (const auto& [control, label] : labels) EditLabels[control->Name()] = label;
 
@@ -133,6 +137,8 @@ TSetupmenuView::TSetupmenuView() : ViewModel("TSetupmenu") {
       {"Auxillary 1/2", {&aux1_dw_down, &aux1_dw_up, &Aux1R_xoff, &Aux1R_yoff, &aux2_dw_down, &aux2_dw_up,
                          &Aux2R_xoff, &Aux2R_yoff}},
       {"Gcode", {&PauseonM0, &G28_enable, &Ignore_overfeed}},
+      {"Travel", {&Travel_Xmin, &Travel_Xmax, &Travel_Ymin, &Travel_Ymax, &Travel_Zmin, &Travel_Zmax, &Travel_Wmin,
+                  &Travel_Wmax, &Travel_note}},
   };
   for (const auto& [tab, controls] : tabs) {
     for (Control* c : controls) TabOf[c->Name()] = tab;
@@ -291,6 +297,7 @@ void TSetupmenu::ConfigToDialog() {
   v.En_Servo.SetChecked(flag(2));
   Flags.ServoEnabled = flag(2) ? 1 : 0;
   console_.EnableToolTouchPad(v.Touch_pad_enable.Checked());
+  TravelToDialog();
 }
 
 bool TSetupmenu::DialogToConfig() {
@@ -365,6 +372,9 @@ bool TSetupmenu::DialogToConfig() {
     SetReal(v.SHORT_VLEN, c.Short_vlen_steps / stepsPerUnit);
   }
 
+  TravelState travel = state_.Travel;
+  const bool travelChanged = DialogToTravel(travel, r.Refused);
+
   if (!r.Refused.empty()) {
     std::string text;
     for (const std::string& line : r.Refused) text += (text.empty() ? "" : "\n") + line;
@@ -373,6 +383,13 @@ bool TSetupmenu::DialogToConfig() {
   }
   state_.Config = c;
   state_.ToolAboveWorkNow = c.Tool_above_work;
+  if (travelChanged) {
+    state_.Travel = travel;
+    // The travel has no Save button of its own: a change is kept at once.
+    std::string why;
+    if (!SaveTravel(io_.Home, travel, &why)) prompts_.Warning(std::string(kTravelFile) + " could not be written: " + why);
+    TravelToDialog();
+  }
   console_.SetJogSpeed(console_.JogMode() == 1 ? c.Jogslowvel : c.Jogfastvel);
   Arc_enableClick();
   MachineConfig& m = state_.Config;
@@ -625,6 +642,54 @@ void TSetupmenu::Openmac1Click() {
 
 void TSetupmenu::MakedefaultClick() {
   if (SaveEnvironment) SaveEnvironment();
+}
+
+namespace {
+
+std::array<std::tuple<Control*, Control*, AxisTravel TravelState::*>, 4> TravelBoxes(TSetupmenuView& v) {
+  return {{{&v.Travel_Xmin, &v.Travel_Xmax, &TravelState::X},
+           {&v.Travel_Ymin, &v.Travel_Ymax, &TravelState::Y},
+           {&v.Travel_Zmin, &v.Travel_Zmax, &TravelState::Z},
+           {&v.Travel_Wmin, &v.Travel_Wmax, &TravelState::W}}};
+}
+
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
+
+}  // namespace
+
+void TSetupmenu::TravelToDialog() {
+  const TravelState& t = state_.Travel;
+  for (auto [lo, hi, axis] : TravelBoxes(View)) {
+    const AxisTravel& a = t.*axis;
+    lo->SetCaption(a.Set ? std::to_string(a.MinSteps) : "");
+    hi->SetCaption(a.Set ? std::to_string(a.MaxSteps) : "");
+  }
+  View.Travel_note.SetCaption(t.FromController ? "The simulated controller's own travel (no Travel.cfg)"
+                              : t.Any()        ? "Kept in Travel.cfg"
+                                               : "No travel set: the job's extents are not checked");
+}
+
+bool TSetupmenu::DialogToTravel(TravelState& travel, std::vector<std::string>& refused) {
+  bool changed = false;
+  for (auto [lo, hi, axis] : TravelBoxes(View)) {
+    AxisTravel read;
+    if (!Blank(lo->Caption()) || !Blank(hi->Caption())) {
+      const auto range = ParseTravelRange(lo->Caption() + ":" + hi->Caption());
+      if (!range) {
+        refused.push_back("Travel " + View.EditLabels[lo->Name()] + ": \"" + lo->Caption() + "\" to \"" + hi->Caption() +
+                          "\" refused, it must be whole steps with the minimum below the maximum, or both empty.");
+        continue;
+      }
+      read = *range;
+    }
+    const AxisTravel& now = travel.*axis;
+    if (read.Set != now.Set || read.MinSteps != now.MinSteps || read.MaxSteps != now.MaxSteps) {
+      travel.*axis = read;
+      changed = true;
+    }
+  }
+  if (changed) travel.FromController = false;
+  return changed;
 }
 
 void TSetupmenu::SetIoFlag(size_t index, bool on) {

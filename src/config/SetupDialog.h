@@ -63,6 +63,10 @@ struct TSetupmenuView : ViewModel {
       Aux2R_yoff{*this, "Aux2R_yoff"};
   // Gcode
   Control PauseonM0{*this, "PauseonM0"}, G28_enable{*this, "G28_enable"}, Ignore_overfeed{*this, "Ignore_overfeed"};
+  // Travel (Travel.cfg): steps from home; both boxes of an axis empty leave it unchecked
+  Control Travel_Xmin{*this, "Travel_Xmin"}, Travel_Xmax{*this, "Travel_Xmax"}, Travel_Ymin{*this, "Travel_Ymin"},
+      Travel_Ymax{*this, "Travel_Ymax"}, Travel_Zmin{*this, "Travel_Zmin"}, Travel_Zmax{*this, "Travel_Zmax"},
+      Travel_Wmin{*this, "Travel_Wmin"}, Travel_Wmax{*this, "Travel_Wmax"}, Travel_note{*this, "Travel_note"};
   // Outside the tabs
   Control mac_label{*this, "mac_label"}, Comment{*this, "Comment"};
   Control Makedefault{*this, "Makedefault"}, Apply{*this, "Apply"}, ResetPIC{*this, "ResetPIC"},
@@ -149,6 +153,10 @@ class TSetupmenu {
 
  private:
   void SetIoFlag(size_t index, bool on);
+  void TravelToDialog();
+  // The Travel tab's boxes into `travel`; a refused pair is named in `refused`. True when
+  // the travel differs from the one in force.
+  bool DialogToTravel(TravelState& travel, std::vector<std::string>& refused);
   // DialogToConfig and the speed-table rebuild; false when a box was refused.
   bool Apply();
   // Saves the configuration; a failure is shown in a message box with its reason.

@@ -373,5 +373,48 @@ TEST(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
   EXPECT_EQ(MachineConfigLines(state), before);
 }
 
+TEST_F(SetupDialogTest, TravelTabShowsEditsAndKeepsTravelCfg) {
+  TSetupmenuView& v = dialog.View;
+  EXPECT_EQ(v.TabOf["Travel_Zmax"], "Travel");
+  EXPECT_EQ(v.Travel_Xmin.Caption(), "");
+  EXPECT_EQ(v.Travel_note.Caption(), "No travel set: the job's extents are not checked");
+
+  v.Travel_Xmin.SetCaption("-400");
+  v.Travel_Xmax.SetCaption(" 24000");
+  v.Travel_Zmin.SetCaption("-400");
+  v.Travel_Zmax.SetCaption("12000");
+  ASSERT_TRUE(dialog.DialogToConfig());
+  EXPECT_EQ(TravelRangeText(state.Travel.X), "-400:24000");
+  EXPECT_FALSE(state.Travel.Y.Set);
+  EXPECT_EQ(dir.Read("Travel.cfg"), "X -400 24000\r\nZ -400 12000\r\n");
+  EXPECT_EQ(v.Travel_note.Caption(), "Kept in Travel.cfg");
+
+  // One bad pair refuses the whole apply, travel and machine file alike.
+  v.Travel_Xmin.SetCaption("");
+  v.Travel_Ymin.SetCaption("500");
+  v.Travel_Ymax.SetCaption("100");
+  v.Jogfastvel.SetCaption("33");
+  EXPECT_FALSE(dialog.DialogToConfig());
+  EXPECT_EQ(prompts.Asked.back(),
+            "warning: Travel X: \"\" to \"24000\" refused, it must be whole steps with the minimum below the maximum, "
+            "or both empty.\nTravel Y: \"500\" to \"100\" refused, it must be whole steps with the minimum below the "
+            "maximum, or both empty.\nNothing was applied.");
+  EXPECT_NE(state.Config.Jogfastvel, 33);
+  EXPECT_EQ(TravelRangeText(state.Travel.X), "-400:24000");
+
+  // Both boxes empty: the axis is no longer checked. The controller's travel, once edited,
+  // becomes the operator's own.
+  state.Travel = {};
+  UseControllerTravel(state.Travel, {0, 0, 0, 0}, {10, 20, 30, 40});
+  dialog.Show();
+  EXPECT_EQ(v.Travel_note.Caption(), "The simulated controller's own travel (no Travel.cfg)");
+  EXPECT_EQ(v.Travel_Wmax.Caption(), "40");
+  v.Travel_Wmin.SetCaption("");
+  v.Travel_Wmax.SetCaption("");
+  ASSERT_TRUE(dialog.DialogToConfig());
+  EXPECT_FALSE(state.Travel.FromController || state.Travel.W.Set);
+  EXPECT_EQ(dir.Read("Travel.cfg"), "X 0 10\r\nY 0 20\r\nZ 0 30\r\n");
+}
+
 }  // namespace
 }  // namespace wendlar

@@ -145,7 +145,7 @@ TEST(SetupWindow, EveryControlSitsOnItsTabWithItsLabelKindAndState) {
   QStringList titles;
   for (int i = 0; i < tabs->count(); ++i) titles << tabs->tabText(i);
   EXPECT_EQ(titles, (QStringList{"Rapid and Scale", "Contouring Settings", "Z axis", "Spindle", "Limit Switches",
-                                 "4th Axis", "Auxillary 1/2", "Gcode"}));
+                                 "4th Axis", "Auxillary 1/2", "Gcode", "Travel"}));
   for (const auto& [name, tab] : v.TabOf) {
     QWidget* page = PageOf(tabs, qobject_cast<QWidget*>(w.Binding().Target(name)));
     ASSERT_NE(page, nullptr) << name << " is on no tab";
