@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace wendlar::ui {
 
@@ -60,6 +61,14 @@ std::unique_ptr<QMessageBox> QtPrompts::MakeMessageBox(Question kind, const std:
       box->setDefaultButton(QMessageBox::Yes);
       box->setEscapeButton(QMessageBox::No);
       break;
+    case Question::kRunAnyway:
+      // Enter or Escape must not start a job that leaves the travel.
+      box->setIcon(QMessageBox::Warning);
+      box->setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+      box->button(QMessageBox::Yes)->setText(QStringLiteral("Run anyway"));
+      box->setDefaultButton(QMessageBox::Cancel);
+      box->setEscapeButton(QMessageBox::Cancel);
+      break;
   }
   return box;
 }
@@ -87,6 +96,10 @@ void QtPrompts::Warning(const std::string& text) { MakeMessageBox(Question::kWar
 
 bool QtPrompts::AskYesCancel(const std::string& text) {
   return MakeMessageBox(Question::kYesCancel, text)->exec() == QMessageBox::Yes;
+}
+
+bool QtPrompts::AskRunAnyway(const std::string& text) {
+  return MakeMessageBox(Question::kRunAnyway, text)->exec() == QMessageBox::Yes;
 }
 
 bool QtPrompts::AskYesNo(const std::string& text) {

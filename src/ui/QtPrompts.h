@@ -27,11 +27,12 @@ class QtPrompts : public Prompts {
   void Warning(const std::string& text) override;
   bool AskYesCancel(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
+  bool AskRunAnyway(const std::string& text) override;
   std::optional<std::string> OpenFile(const FileDialog& dialog) override;
   std::optional<std::string> SaveFile(const FileDialog& dialog) override;
   std::optional<std::string> BrowseDirectory(const std::string& title, const std::string& start) override;
 
-  enum class Question { kWarning, kYesCancel, kYesNo };
+  enum class Question { kWarning, kYesCancel, kYesNo, kRunAnyway };
   // The boxes and dialogs as they are shown, for the methods above and for tests.
   std::unique_ptr<QMessageBox> MakeMessageBox(Question kind, const std::string& text) const;
   std::unique_ptr<QFileDialog> MakeFileDialog(const FileDialog& dialog, bool save) const;

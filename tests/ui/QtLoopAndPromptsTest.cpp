@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -141,6 +142,16 @@ TEST(QtPrompts, MessageBoxesCarryTheTextTheTitleAndTheDocumentedButtons) {
   EXPECT_FALSE(prompts.AskYesCancel("Home Z axis, Are you sure ?"));
   press(QMessageBox::No);
   EXPECT_FALSE(prompts.AskYesNo("Limit switches are Disabled, Enable them?"));
+
+  // A job beyond the travel: Cancel is what Enter and Escape give.
+  auto leaves = prompts.MakeMessageBox(QtPrompts::Question::kRunAnyway, "Job leaves the travel");
+  EXPECT_EQ(leaves->button(QMessageBox::Yes)->text(), "Run anyway");
+  EXPECT_EQ(leaves->defaultButton(), leaves->button(QMessageBox::Cancel));
+  EXPECT_EQ(leaves->escapeButton(), leaves->button(QMessageBox::Cancel));
+  press(QMessageBox::Yes);
+  EXPECT_TRUE(prompts.AskRunAnyway("Job leaves the travel"));
+  press(QMessageBox::Cancel);
+  EXPECT_FALSE(prompts.AskRunAnyway("Job leaves the travel"));
 }
 
 TEST(QtPrompts, FileDialogsTakeTitleFilterDirectorySuffixAndOverwriteRule) {
