@@ -496,6 +496,7 @@ void TSetupmenu::Enable_4thClick() {
     state_.Config.Enable_4th = 0;
   }
   SendFourthAxisMode();
+  ShowWTravel();
 }
 
 void TSetupmenu::Wslave_ButClick() {
@@ -664,9 +665,17 @@ void TSetupmenu::TravelToDialog() {
     lo->SetCaption(a.Set ? std::to_string(a.MinSteps) : "");
     hi->SetCaption(a.Set ? std::to_string(a.MaxSteps) : "");
   }
+  ShowWTravel();
   View.Travel_note.SetCaption(t.FromController ? "The simulated controller's own travel (no Travel.cfg)"
                               : t.Any()        ? "Kept in Travel.cfg"
                                                : "No travel set: the job's extents are not checked");
+}
+
+void TSetupmenu::ShowWTravel() {
+  // W has a travel only while the fourth axis is on; what was typed stays for when it is.
+  const bool on = View.Enable_4th.Checked();
+  View.Travel_Wmin.SetEnabled(on);
+  View.Travel_Wmax.SetEnabled(on);
 }
 
 bool TSetupmenu::DialogToTravel(TravelState& travel, std::vector<std::string>& refused) {

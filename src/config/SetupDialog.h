@@ -154,6 +154,7 @@ class TSetupmenu {
  private:
   void SetIoFlag(size_t index, bool on);
   void TravelToDialog();
+  void ShowWTravel();
   // The Travel tab's boxes into `travel`; a refused pair is named in `refused`. True when
   // the travel differs from the one in force.
   bool DialogToTravel(TravelState& travel, std::vector<std::string>& refused);

@@ -378,6 +378,11 @@ TEST_F(SetupDialogTest, TravelTabShowsEditsAndKeepsTravelCfg) {
   EXPECT_EQ(v.TabOf["Travel_Zmax"], "Travel");
   EXPECT_EQ(v.Travel_Xmin.Caption(), "");
   EXPECT_EQ(v.Travel_note.Caption(), "No travel set: the job's extents are not checked");
+  // W has a travel only with the fourth axis on.
+  EXPECT_FALSE(v.Travel_Wmin.Enabled() || v.Travel_Wmax.Enabled());
+  v.Enable_4th.SetChecked(true);
+  dialog.Enable_4thClick();
+  EXPECT_TRUE(v.Travel_Wmin.Enabled() && v.Travel_Wmax.Enabled());
 
   v.Travel_Xmin.SetCaption("-400");
   v.Travel_Xmax.SetCaption(" 24000");

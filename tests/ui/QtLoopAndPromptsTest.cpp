@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ui/QtEventLoop.h"
+#include "Shots.h"
 #include "ui/QtPrompts.h"
 
 namespace wendlar::ui {
@@ -148,6 +149,9 @@ TEST(QtPrompts, MessageBoxesCarryTheTextTheTitleAndTheDocumentedButtons) {
   EXPECT_EQ(leaves->button(QMessageBox::Yes)->text(), "Run anyway");
   EXPECT_EQ(leaves->defaultButton(), leaves->button(QMessageBox::Cancel));
   EXPECT_EQ(leaves->escapeButton(), leaves->button(QMessageBox::Cancel));
+  leaves->setText("Job leaves the travel: X max 1.000 in is above 0.125 in\n"
+                  "Job leaves the travel: Z min -0.510 in is below -0.500 in");
+  SaveShot(leaves.get(), "travel-run-anyway.png");
   press(QMessageBox::Yes);
   EXPECT_TRUE(prompts.AskRunAnyway("Job leaves the travel"));
   press(QMessageBox::Cancel);

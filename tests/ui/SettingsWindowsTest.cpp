@@ -190,11 +190,15 @@ TEST(SetupWindow, EveryControlSitsOnItsTabWithItsLabelKindAndState) {
 TEST(SetupWindow, EachTabIsTidyAndTabsThroughItsColumnsTopToBottom) {
   Desk d;
   SetupWindow& w = d.gui.Setup();
+  // The simulated machine's travel, as `wendlar --simulator` shows it without a Travel.cfg.
+  UseControllerTravel(d.sys.config.Travel, {-400, -400, -400, -400}, {400000, 300000, 120000, 400000});
   d.gui.Console().Form().ConfigureMachine1->trigger();
   ASSERT_TRUE(w.isVisible());
   QTabWidget* tabs = w.Form().PageControl1;
-  const char* shots[] = {"setup-rapid.png", "setup-contouring.png", "setup-z.png", "setup-spindle.png",
-                         "setup-limits.png", "setup-4th.png", "setup-aux.png", "setup-gcode.png"};
+  const char* shots[] = {"setup-rapid.png",  "setup-contouring.png", "setup-z.png",     "setup-spindle.png",
+                         "setup-limits.png", "setup-4th.png",        "setup-aux.png",   "setup-gcode.png",
+                         "setup-travel.png"};
+  ASSERT_EQ(tabs->count(), static_cast<int>(std::size(shots)));
   for (int i = 0; i < tabs->count(); ++i) {
     tabs->setCurrentIndex(i);
     ExpectTidyWindow(w.centralWidget());
