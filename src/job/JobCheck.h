@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "config/Travel.h"
+#include "config/MachineConfig.h"
 
 namespace wendlar {
 
@@ -13,6 +13,9 @@ struct CheckOptions {
   bool Metric = false;  // the machine configuration is metric (default: inch)
   TravelState Travel;   // the machine's travel (Travel.cfg); none set skips the check
 };
+
+// The default machine configuration that `check` reads jobs with.
+[[nodiscard]] ConfigState CheckConfig(const CheckOptions& options);
 
 // Pre-flights a G-code program or a spooler job (*.VRJ) on the default machine and prints its
 // drawing limits, counts, messages and every refusal with its line. True when the job would
