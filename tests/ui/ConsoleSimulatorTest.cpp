@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "link/serial/InProcessSerialPort.h"
@@ -133,6 +135,25 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Run_button->isEnabled(); }, 5000))
       << "after a stop the file is ready to run again";
   SaveShot(&w, "console-stopped.png");
+
+  // Many tiny segments at a high feed: before Run the message list says the link cannot
+  // keep up, where, and at what feed it could.
+  {
+    std::ofstream p(home.Path() / "tiny.nc");
+    p << "G20 G90\nG0 X1 Y1 Z0.1\nG1 Z-0.01 F20\nG1 F300\n";
+    for (int i = 1; i <= 3000; ++i) p << "X" << 1 + i * 0.001 << "\n";
+    p << "G0 Z0.1\nM30\n";
+  }
+  prompts.Paths.push_back((home.Path() / "tiny.nc").string());
+  w.Form().OpenGcodefile1->trigger();
+  ASSERT_TRUE(sys.engines.PreflightJob());
+  (void)loop.WaitUntil([] { return false; }, 300);
+  QStringList shown;
+  for (int i = 0; i < w.Form().Com_list->count(); ++i) shown << w.Form().Com_list->item(i)->text();
+  EXPECT_EQ(shown.filter("The job may outrun the link (the motion would stutter): lines ").size(), 1)
+      << shown.join("\n").toStdString();
+  EXPECT_EQ(shown.filter("Feed the link sustains at lines ").size(), 1) << shown.join("\n").toStdString();
+  SaveShot(&w, "console-link-rate.png");
 }
 
 }  // namespace
