@@ -62,8 +62,9 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
     out << "Busiest section " << (spool ? "records " : "lines ") << result.Busiest.FirstLine << "-"
         << result.Busiest.LastLine << ": " << std::lround(result.Busiest.PacketsPerSec()) << " packets/s\n";
   }
-  const auto leaves = TravelRefusals(result, config);
-  if (!config.Travel.Any()) out << kNoTravelText << "\n";
+  // A job refused already is not looked at further.
+  const auto leaves = result.Ok() ? TravelRefusals(result, config) : std::vector<std::string>{};
+  if (result.Ok() && !config.Travel.Any()) out << kNoTravelText << "\n";
   for (const std::string& line : leaves) out << line << "\n";
   if (!result.Ok()) {
     out << "The job is refused\n";

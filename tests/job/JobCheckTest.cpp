@@ -97,6 +97,7 @@ TEST(Check, DemoProgram) {
             "Packets 253\n"
             "Messages 0\n"
             "Refused 0\n"
+            "No travel set: the job's extents are not checked\n"
             "The job runs to its end\n");
   EXPECT_TRUE(ok);
 }
@@ -120,6 +121,7 @@ TEST(Check, DemoSpoolJob) {
             "Packets 41\n"
             "Messages 0\n"
             "Refused 0\n"
+            "No travel set: the job's extents are not checked\n"
             "The job runs to its end\n");
   EXPECT_TRUE(ok);
 }
