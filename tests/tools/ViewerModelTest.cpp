@@ -271,6 +271,84 @@ TEST_F(Viewer, SpoolerJobsShowTheirRecordLabelsToolAndLayer) {
   EXPECT_EQ(m.View.Ypos_Lab.Caption(), "Y pos  2.000");
 }
 
+// The pen and style of every batch of the frame, in order.
+std::vector<std::pair<Color, bool>> Batches(const ViewerFrame& f) {
+  std::vector<std::pair<Color, bool>> out;
+  for (const ViewerFrame::Batch& b : f.Batches) out.emplace_back(b.Pen, b.Rapid);
+  return out;
+}
+
+TEST_F(Viewer, ProgramsAreDrawnInTheColoursOfTheirTools) {
+  const std::string program = "G20 G90\nT1 M6\nG0 X1 Y1\nG1 X3 F10\nT2\nG0 X1 Y2\nG1 Y4\nM30\n";
+  ASSERT_TRUE(Open(program));
+  ASSERT_EQ(m.Path.Colours().size(), 2u);
+  EXPECT_EQ(m.Path.Colours()[0].Tool, 1);
+  EXPECT_EQ(m.Path.Colours()[1].Tool, 2);
+  EXPECT_EQ(m.Path.Colours()[1].Line, 5);
+  const ViewerFrame& f = m.BuildFrame();
+  using B = std::pair<Color, bool>;
+  EXPECT_EQ(Batches(f), std::vector<B>({{kBlue, true}, {kBlue, false}, {kLime, true}, {kLime, false}}));
+  // The last lime segment ends where tool 2's cut ends.
+  const ScreenPoint end = m.Camera.Project(1000, 4000, 0);
+  EXPECT_NEAR(f.Lines[f.Lines.size() - 2], end.X, 0.6);
+  EXPECT_NEAR(f.Lines.back(), end.Y, 0.6);
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 2");
+  m.Horiz_barChange(500);  // line 4
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 1");
+  EXPECT_EQ(Batches(m.BuildFrame()), std::vector<B>({{kBlue, true}, {kBlue, false}}));
+  m.RewindClick();
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "");
+
+  // With a manual tool change the tool goes to the change position still in its old colour.
+  ConfigState config = Machine(false);
+  config.Config.Man_toolch = 1;
+  config.Config.Toolch_xpos = 5;
+  config.Config.Toolch_Zpos = 1;
+  ASSERT_TRUE(m.Open(dir.Path() / "job.nc", config, PreflightStart{}));
+  ASSERT_EQ(m.Path.Colours().size(), 2u);
+  const ViewerPoint before = m.Path.Points()[m.Path.Colours()[1].Point - 1];
+  EXPECT_EQ(before.Line(), 5);
+  EXPECT_EQ(before.X, 5000);
+  EXPECT_EQ(before.Y, 0);
+  EXPECT_EQ(m.Path.Colours()[1].Pen, kLime);
+}
+
+TEST_F(Viewer, TheFrameFollowsThePixelsNotTheSegments) {
+  // A fine zigzag along the bottom of a one-inch square: steps of about half a pixel.
+  std::string zigzag;
+  for (int i = 0; i <= 500; ++i) zigzag += "G1 X" + std::to_string(i * 0.002) + " Y" + (i % 2 ? "0.003\n" : "0\n");
+  const std::string head = "G20 G90\nG0 X0 Y0 Z0\nG1 X0 Y1 F10\nG1 X1 Y1\n";
+  ASSERT_TRUE(Open(head + zigzag));
+  const ViewerFrame& once = m.BuildFrame();
+  const size_t drawnOnce = once.Segments();
+  // Every end point sits where the camera projects it.
+  for (size_t i = 0; i < once.Lines.size(); i += 2) {
+    bool found = false;
+    for (const ViewerPoint& p : m.Path.Points()) {
+      double x, y;
+      m.Camera.ProjectExact(p.X, p.Y, p.Z, x, y);
+      if (std::fabs(x - once.Lines[i]) < 0.01 && std::fabs(y - once.Lines[i + 1]) < 0.01) found = true;
+    }
+    ASSERT_TRUE(found) << "segment point " << i / 2;
+  }
+  EXPECT_LT(drawnOnce, 300u);  // of 503: many steps are closer than a pixel to the last point kept
+
+  // Cut again in the same pen it covers nothing new; in another tool's pen it is drawn.
+  ASSERT_TRUE(Open(head + zigzag + "G1 X0 Y0\n" + zigzag));
+  EXPECT_LE(m.BuildFrame().Segments(), drawnOnce + 3);
+  ASSERT_TRUE(Open(head + zigzag + "T2\nG1 X0 Y0\n" + zigzag));
+  EXPECT_GE(m.BuildFrame().Segments(), drawnOnce * 2 - 3);
+  // A coarser cell while the mouse drags keeps fewer.
+  EXPECT_LT(m.BuildFrame(2).Segments(), m.BuildFrame(1).Segments() * 2 / 3);
+
+  // Panned far beside the window, or with nothing drawn yet, the frame is empty.
+  m.Camera.PanOffsetX = 5000;
+  EXPECT_EQ(m.BuildFrame().Segments(), 0u);
+  m.Camera.PanOffsetX = 0;
+  m.ViewLine = 0;
+  EXPECT_EQ(m.BuildFrame().Segments(), 0u);
+}
+
 TEST_F(Viewer, AFileThatCannotBeOpenedLeavesTheViewerEmpty) {
   m.SetWindowSize(800, 600);
   EXPECT_FALSE(m.Open(dir.Path() / "missing.nc", Machine(false), PreflightStart{}));
