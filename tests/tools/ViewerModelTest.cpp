@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "config/ConfigFile.h"
 #include "job/SpoolFile.h"
@@ -20,11 +19,6 @@ ConfigState Machine(bool metric) {
   if (metric) SetMetricUnits(config.Units); else SetInchUnits(config.Units);
   config.ToolAboveWorkNow = config.Config.Tool_above_work;
   return config;
-}
-
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
 }
 
 struct Viewer : ::testing::Test {
@@ -367,14 +361,6 @@ TEST_F(Viewer, ReadingCanBeAbandonedAndReportsProgress) {
   EXPECT_TRUE(m.Open(dir.Path() / "long.nc", Machine(false), PreflightStart{}, [&](int) { return ++calls > 0; }));
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(m.Path.TotalLines(), 10001);
-}
-
-TEST_F(Viewer, TheDemoJobsOpen) {
-  m.SetWindowSize(800, 600);
-  ASSERT_TRUE(m.Open(Examples() / "demo.nc", Machine(false), PreflightStart{}));
-  EXPECT_GT(m.Path.Points().size(), 10u);
-  ASSERT_TRUE(m.Open(Examples() / "demo.vrj", Machine(false), PreflightStart{}));
-  EXPECT_GT(m.Path.Points().size(), 5u);
 }
 
 }  // namespace
