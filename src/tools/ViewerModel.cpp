@@ -485,7 +485,8 @@ const ViewerFrame& ViewerModel::BuildFrame(int cell) {
   const int cellsX = areaW / cell + 1, cellsY = areaH / cell + 1;
   covered_.assign(static_cast<size_t>(cellsX) * cellsY, 0);
   const auto step = static_cast<float>(cell), inv = 1.0f / step;
-  // The cell under a window point, or -1 beside the area.
+  // The cell under a window point (Qt paints the pixel down and right of a point), or -1
+  // beside the area.
   auto cellAt = [&](float x, float y) -> int {
     if (!(x >= 0 && y >= 0 && x < static_cast<float>(areaW) && y < static_cast<float>(areaH))) return -1;
     return static_cast<int>(y * inv) * cellsX + static_cast<int>(x * inv);
@@ -505,13 +506,14 @@ const ViewerFrame& ViewerModel::BuildFrame(int cell) {
     const auto key = static_cast<uint8_t>(penKey * 2 + (rapid ? 2 : 1));
     const int c0 = cellAt(x0, y0), c1 = cellAt(x1, y1);
     if (std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)) <= 2 * step) {
-      // A short segment covers its two end cells and the one between: when all three hold
-      // this pen already, drawing it changes nothing at this level of detail.
+      // A short segment lies in its two end cells and the one between. When all three hold
+      // end points of this pen drawn already, drawing it changes next to nothing. Only end
+      // points are marked: which pixels Qt paints between them is its own choice, and a cell
+      // marked but not painted would leave a hole.
       const int cm = cellAt((x0 + x1) / 2, (y0 + y1) / 2);
       if (c0 >= 0 && c1 >= 0 && cm >= 0 && covered_[c0] == key && covered_[c1] == key && covered_[cm] == key) {
         return;
       }
-      if (cm >= 0) covered_[cm] = key;
     }
     if (c0 >= 0) covered_[c0] = key;
     if (c1 >= 0) covered_[c1] = key;

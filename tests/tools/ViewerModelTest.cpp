@@ -308,32 +308,41 @@ TEST_F(Viewer, ProgramsAreDrawnInTheColoursOfTheirTools) {
 }
 
 TEST_F(Viewer, TheFrameFollowsThePixelsNotTheSegments) {
-  // A fine zigzag along the bottom of a one-inch square: steps of about half a pixel.
-  std::string zigzag;
-  for (int i = 0; i <= 500; ++i) zigzag += "G1 X" + std::to_string(i * 0.002) + " Y" + (i % 2 ? "0.003\n" : "0\n");
-  const std::string head = "G20 G90\nG0 X0 Y0 Z0\nG1 X0 Y1 F10\nG1 X1 Y1\n";
-  ASSERT_TRUE(Open(head + zigzag));
-  const ViewerFrame& once = m.BuildFrame();
-  const size_t drawnOnce = once.Segments();
+  // Rows of 0.002 in steps (under a pixel each at this size) across a one-inch square; the
+  // rows lie a tenth of a pixel apart, every other one cut with tool `odd`.
+  auto raster = [](int rows, int odd) {
+    std::string text = "G20 G90\nG0 X0 Y0 Z0\nG1 X0 Y1 F10\nG1 X1 Y1\n";
+    for (int r = 0; r < rows; ++r) {
+      text += "T" + std::to_string(r % 2 ? odd : 1) + "\n";
+      for (int i = 0; i <= 500; ++i) text += "G1 X" + std::to_string(i * 0.002) + " Y" + std::to_string(r * 0.0005) + "\n";
+    }
+    return text;
+  };
+  ASSERT_TRUE(Open(raster(1, 1)));
+  const ViewerFrame& row = m.BuildFrame();
+  const size_t oneRow = row.Segments();
   // Every end point sits where the camera projects it.
-  for (size_t i = 0; i < once.Lines.size(); i += 2) {
+  for (size_t i = 0; i < row.Lines.size(); i += 2) {
     bool found = false;
     for (const ViewerPoint& p : m.Path.Points()) {
       double x, y;
       m.Camera.ProjectExact(p.X, p.Y, p.Z, x, y);
-      if (std::fabs(x - once.Lines[i]) < 0.01 && std::fabs(y - once.Lines[i + 1]) < 0.01) found = true;
+      if (std::fabs(x - row.Lines[i]) < 0.01 && std::fabs(y - row.Lines[i + 1]) < 0.01) found = true;
     }
     ASSERT_TRUE(found) << "segment point " << i / 2;
   }
-  EXPECT_LT(drawnOnce, 300u);  // of 503: many steps are closer than a pixel to the last point kept
+  EXPECT_LT(oneRow, 400u);  // of 503: many steps are closer than a pixel to the last point kept
 
-  // Cut again in the same pen it covers nothing new; in another tool's pen it is drawn.
-  ASSERT_TRUE(Open(head + zigzag + "G1 X0 Y0\n" + zigzag));
-  EXPECT_LE(m.BuildFrame().Segments(), drawnOnce + 3);
-  ASSERT_TRUE(Open(head + zigzag + "T2\nG1 X0 Y0\n" + zigzag));
-  EXPECT_GE(m.BuildFrame().Segments(), drawnOnce * 2 - 3);
-  // A coarser cell while the mouse drags keeps fewer.
-  EXPECT_LT(m.BuildFrame(2).Segments(), m.BuildFrame(1).Segments() * 2 / 3);
+  // Forty rows in one pen leave out much of what lies over the rows before; in two pens each
+  // row is drawn over the other's colour.
+  ASSERT_TRUE(Open(raster(40, 2)));
+  const size_t twoPens = m.BuildFrame().Segments();
+  EXPECT_GT(twoPens, oneRow * 38);
+  ASSERT_TRUE(Open(raster(40, 1)));
+  const size_t onePen = m.BuildFrame().Segments();
+  EXPECT_LT(onePen, twoPens * 2 / 3);
+  // A coarser cell while the mouse drags keeps fewer still.
+  EXPECT_LT(m.BuildFrame(2).Segments(), onePen / 2);
 
   // Panned far beside the window, or with nothing drawn yet, the frame is empty.
   m.Camera.PanOffsetX = 5000;
