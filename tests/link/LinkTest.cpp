@@ -255,6 +255,8 @@ TEST_F(LinkTest, RecordUsbListsPacketsAndAbortsPast300Lines) {
 TEST_F(LinkTest, PacedStreamingInterleavesStatusRequests) {
   link.Connected = true;
   link.SetDirectSend(true);
+  EXPECT_TRUE(link.DirectSend);
+  EXPECT_EQ(link.UsbTimer().Interval(), 50);
   for (int i = 0; i < 44; ++i) link.QueueCommand(cmd::JogStop());
   const std::vector<std::string> cycle = {"P06", "P06", "P06", "P06", "R2", "P06", "P06", "R3", "P06", "P06",
                                           "P06", "R2", "P06", "P06"};
@@ -283,23 +285,16 @@ TEST_F(LinkTest, PacedStreamingInterleavesStatusRequests) {
   }
   EXPECT_EQ(r1Places, (std::vector<int>{21, 41, 61}));
 
-  // Switching direct sending restarts the cycle.
+  // Switching direct sending restarts the cycle; the tick and the gauge colour follow it.
   port.lines.clear();
   link.R4Count = 1;
   link.SetDirectSend(false);
+  EXPECT_EQ(link.UsbTimer().Interval(), 15);
+  EXPECT_FALSE(link.UsbTimer().Enabled());
   link.SetDirectSend(true);
+  EXPECT_EQ(console.gaugeColors, (std::vector<Color>{kGreen, kMaroon, kGreen}));
   for (int i = 0; i < 4; ++i) link.QueueCommand(cmd::JogStop());
   EXPECT_EQ(Traffic(), (std::vector<std::string>{"P06", "P06", "P06", "P06", "R2"}));
-}
-
-TEST_F(LinkTest, DirectSendSetsTheTickAndTheGaugeColour) {
-  link.SetDirectSend(true);
-  EXPECT_TRUE(link.DirectSend);
-  EXPECT_EQ(link.UsbTimer().Interval(), 50);
-  link.SetDirectSend(false);
-  EXPECT_EQ(link.UsbTimer().Interval(), 15);
-  EXPECT_EQ(console.gaugeColors, (std::vector<Color>{kGreen, kMaroon}));
-  EXPECT_FALSE(link.UsbTimer().Enabled());
 }
 
 TEST_F(LinkTest, PacketDelayCostsVirtualTimeAndLetsTimersRun) {
