@@ -206,38 +206,31 @@ struct StopRig : SimSystem {
   }
 };
 
-TEST(StatusReaction, DoorOpeningStopsTheMachineOnce) {
-  StopRig rig;
-  System& s = *rig.sys;
-  std::vector<std::string> texts;
-  s.console.View.SetOnChange([&](const Control& c) {
-    if (c.Name() == "Running") texts.push_back(c.Caption());
-  });
-  rig.sim.OpenDoor();
-  rig.RunMs(1500);
-  EXPECT_TRUE(s.console.State.DoorOpen);
-  EXPECT_EQ(rig.Count(128), 1);
-  EXPECT_EQ(rig.Count(130), 1);
-  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stopped by Door Open"), 1);
-  rig.sim.CloseDoor();
-  rig.RunMs(300);
-  EXPECT_FALSE(s.console.State.DoorOpen);
-  EXPECT_EQ(rig.Count(128), 1);
-}
-
-TEST(StatusReaction, ServoFaultStopsTheMachineOnce) {
-  StopRig rig;
-  System& s = *rig.sys;
-  std::vector<std::string> texts;
-  s.console.View.SetOnChange([&](const Control& c) {
-    if (c.Name() == "Running") texts.push_back(c.Caption());
-  });
-  rig.sim.SetServoFault(true);
-  rig.RunMs(1500);
-  EXPECT_EQ(rig.Count(128), 1);
-  EXPECT_EQ(rig.Count(130), 1);
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "Stopped by Servo Fault"), texts.end());
-  EXPECT_EQ(History(s), std::vector<std::string>{"Servo Fault"});
+TEST(StatusReaction, DoorOpeningAndServoFaultStopTheMachineOnce) {
+  for (const bool door : {true, false}) {
+    SCOPED_TRACE(door ? "door" : "servo");
+    StopRig rig;
+    System& s = *rig.sys;
+    std::vector<std::string> texts;
+    s.console.View.SetOnChange([&](const Control& c) {
+      if (c.Name() == "Running") texts.push_back(c.Caption());
+    });
+    if (door) rig.sim.OpenDoor();
+    else rig.sim.SetServoFault(true);
+    rig.RunMs(1500);
+    EXPECT_EQ(rig.Count(128), 1);
+    EXPECT_EQ(rig.Count(130), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), door ? "Stopped by Door Open" : "Stopped by Servo Fault"), 1);
+    if (door) {
+      EXPECT_TRUE(s.console.State.DoorOpen);
+      rig.sim.CloseDoor();
+      rig.RunMs(300);
+      EXPECT_FALSE(s.console.State.DoorOpen);
+      EXPECT_EQ(rig.Count(128), 1);
+    } else {
+      EXPECT_EQ(History(s), std::vector<std::string>{"Servo Fault"});
+    }
+  }
 }
 
 }  // namespace
