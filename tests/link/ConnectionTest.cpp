@@ -18,7 +18,7 @@ Lines Concat(Lines a, const Lines& b) {
   return a;
 }
 
-TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePort) {
+TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePortAndARetryClosesItFirst) {
   SimSystem rig;
   EXPECT_EQ(rig.sys->connection.ConnectController(SimSystem::kSimPort), kConnectOk);
   EXPECT_EQ(Messages(rig), Concat(kCalibration, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..",
@@ -42,6 +42,15 @@ TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePort) {
   EXPECT_TRUE(s.console.View.Functions1.Enabled());
   // Only a successful connection saves the remembered port.
   EXPECT_NE(rig.dir.Read("Spooler.cfg").find("\r\n2\r\n"), std::string::npos);
+
+  // A retry while connected closes the port first.
+  int closes = 0;
+  s.link.View().SetOnChange([&](const Control& c) {
+    if (c.Name() == "Response_lab" && c.Caption().rfind("Return code", 0) == 0) ++closes;
+  });
+  ASSERT_TRUE(rig.Connect());
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(s.link.Connected);
 }
 
 TEST(Connection, IdentityRepliesDecideTheUpdateNotice) {
@@ -211,18 +220,6 @@ TEST(Connection, CloseAndRetryStartFromAClosedPortAndAFreshController) {
   EXPECT_EQ(s.report.FirmwareVersion, 90);
   EXPECT_EQ(s.report.SpeedSteps, 100);
   EXPECT_EQ(s.report.BufferSize, 4096);
-}
-
-TEST(Connection, RetryWhileConnectedClosesThePortFirst) {
-  SimSystem rig;
-  ASSERT_TRUE(rig.Connect());
-  int closes = 0;
-  rig.sys->link.View().SetOnChange([&](const Control& c) {
-    if (c.Name() == "Response_lab" && c.Caption().rfind("Return code", 0) == 0) ++closes;
-  });
-  ASSERT_TRUE(rig.Connect());
-  EXPECT_EQ(closes, 1);
-  EXPECT_TRUE(rig.sys->link.Connected);
 }
 
 TEST(Connection, TransferTestEndsAcrossMidnight) {

@@ -133,7 +133,7 @@ TEST_F(LinkTest, SendLineExchangesOneLineAndBoundsTheWait) {
   EXPECT_EQ(port.rx, "junk");
 }
 
-TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLine) {
+TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLineAndMalformedOnesChangeNoBuffer) {
   Receive("1.0A1405FF00\r\n");
   EXPECT_EQ(link.InfoReply, (std::array<uint8_t, 5>{0x0A, 0x14, 0x05, 0xFF, 0x00}));
   Receive("2.0102A0B0C0D0\r\n");
@@ -165,13 +165,8 @@ TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLine) {
   EXPECT_EQ(console.offline, 2);
   EXPECT_EQ(link.LastReply, "E3x");
   EXPECT_EQ(link.LastReplyKind, 'E');
-}
 
-TEST_F(LinkTest, MalformedRepliesChangeNoBuffer) {
-  Receive("2.0102A0B0C0D0\r");
-  Receive("3.0102030405060708090A\r");
-  Receive("4.000000000000000000000000\r");
-  Receive("5.0100003412\r");
+  // Malformed replies change no buffer.
   const auto buffer = link.BufferReply;
   const auto position = link.PositionReply;
   const auto io = link.IoReply;
