@@ -29,20 +29,16 @@ std::vector<std::string> History(System& s) {
 // Inputs with every switch line at rest and no fault: Y, Z, W, servo lines high.
 constexpr uint8_t kQuiet = 0x5C;
 
-TEST(StatusReaction, InputsStringShowsOneCharacterPerLine) {
+TEST(StatusReaction, BufferReportShowsOneCharacterPerInputLineAndTheFillOfTheRing) {
   EXPECT_EQ(InputsString(0x00), "__YZWFL_");
   EXPECT_EQ(InputsString(0xFF), "SX______");
   EXPECT_EQ(InputsString(0xA5), "SXYZW_L_");
   EXPECT_EQ(InputsString(0x5A), "_____F__");
   SimSystem rig;
-  Buffer(*rig.sys, 0, 0, 0xA5, 0);
-  EXPECT_EQ(rig.sys->console.View.Micros.Caption(), "SXYZW_L_");
-}
-
-TEST(StatusReaction, GaugeShowsTheFillOfTheRing) {
-  SimSystem rig;
   System& s = *rig.sys;
-  Buffer(s, 200, 1000, kQuiet, 0);
+  Buffer(s, 200, 1000, 0xA5, 0);
+  EXPECT_EQ(s.console.View.Micros.Caption(), "SXYZW_L_");
+  // The gauge shows the fill of the ring.
   EXPECT_EQ(s.console.View.Gauge1.Position(), 20);  // 20.5 to the even neighbour
   EXPECT_EQ(s.console.View.Gauge1.Hint(), "Buffer Ram 800");
   Buffer(s, 3900, 100, kQuiet, 0);  // wrapped in a 4096-entry ring
