@@ -134,37 +134,33 @@ TEST(StatusReaction, ServoFaultLatchesOnceAndOnlyWhenEnabled) {
   EXPECT_EQ(History(s).size(), 2u);
 }
 
-TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnce) {
-  for (const auto& [version, steps, size] : {std::tuple{99, 100, 4096}, std::tuple{100, 250, 4000}}) {
+TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnceAndAFeedIndexOfItsTable) {
+  struct Case {
+    int version, steps, size, feedIndex, expectedFeedIndex;
+  };
+  // No Spooler.cfg: an index of 0 names no speed; it becomes the contour velocity's (CV_Max
+  // 80 is index 177 of 250). One past the table becomes its last.
+  for (const Case c : {Case{99, 100, 4096, 20, 20}, Case{100, 250, 4000, 20, 20}, Case{110, 250, 4000, 0, 177},
+                       Case{110, 250, 4000, 400, 250}, Case{110, 250, 4000, 7, 7}}) {
+    SCOPED_TRACE(c.version);
+    SCOPED_TRACE(c.feedIndex);
     SimSystem rig;
     System& s = *rig.sys;
-    s.console.State.FeedIndex = 20;
-    s.link.DecodeReply(Report('1', {static_cast<uint8_t>(version), 0, 0, 0, 0}));
-    EXPECT_EQ(s.report.SpeedSteps, steps);
-    EXPECT_EQ(s.report.BufferSize, size);
-    EXPECT_EQ(s.tables.SpeedSteps(), steps);
-    EXPECT_EQ(s.setup.View.Max_speeds.Caption(), "Max speeds " + std::to_string(steps));
-    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[20]) + " ipm");
+    s.console.State.FeedIndex = c.feedIndex;
+    s.link.DecodeReply(Report('1', {static_cast<uint8_t>(c.version), 0, 0, 0, 0}));
+    EXPECT_EQ(s.report.SpeedSteps, c.steps);
+    EXPECT_EQ(s.report.BufferSize, c.size);
+    EXPECT_EQ(s.tables.SpeedSteps(), c.steps);
+    EXPECT_EQ(s.setup.View.Max_speeds.Caption(), "Max speeds " + std::to_string(c.steps));
+    EXPECT_EQ(s.console.State.FeedIndex, c.expectedFeedIndex);
+    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[c.expectedFeedIndex]) + " ipm");
     EXPECT_TRUE(s.console.View.CornerFinder1.Enabled());
     EXPECT_TRUE(rig.dir.Exists("Speed_table.txt"));
     // A later report of another version updates the version, not the tables.
     s.link.DecodeReply(Report('1', {60, 0, 0, 0, 0}));
     EXPECT_EQ(s.report.FirmwareVersion, 60);
-    EXPECT_EQ(s.report.SpeedSteps, steps);
-    EXPECT_EQ(s.tables.SpeedSteps(), steps);
-  }
-}
-
-TEST(StatusReaction, TheFeedIndexNamesAnEntryOfTheNewTable) {
-  // No Spooler.cfg: the index starts at 0, which names no speed; it becomes the contour
-  // velocity's (CV_Max 80 is index 177 of 250), and the label shows it.
-  for (const auto& [start, expected] : {std::pair{0, 177}, std::pair{400, 250}, std::pair{7, 7}}) {
-    SimSystem rig;
-    System& s = *rig.sys;
-    s.console.State.FeedIndex = start;
-    s.link.DecodeReply(Report('1', {110, 0, 0, 0, 0}));
-    EXPECT_EQ(s.console.State.FeedIndex, expected);
-    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[expected]) + " ipm");
+    EXPECT_EQ(s.report.SpeedSteps, c.steps);
+    EXPECT_EQ(s.tables.SpeedSteps(), c.steps);
   }
 }
 
