@@ -115,7 +115,7 @@ std::string ReportLine(char kind, std::vector<uint8_t> bytes) {
   return line;
 }
 
-TEST(Polling, PositionReportsDecodeSigned24BitValuesAndUnknownInfoReportsNothing) {
+TEST(Polling, ReportsDecodePositionsUnknownInfoKindsAndOlderFirmwaresLamps) {
   SimSystem rig;
   System& s = *rig.sys;
   s.link.DecodeReply(ReportLine('3', {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x39, 0x30, 0x00, 0x05}));
@@ -136,11 +136,8 @@ TEST(Polling, PositionReportsDecodeSigned24BitValuesAndUnknownInfoReportsNothing
   EXPECT_FALSE(s.report.VersionSeen);
   EXPECT_EQ(s.console.State.RanCount, 0);
   EXPECT_EQ(s.console.View.Tooln_lab.Caption(), "");
-}
 
-TEST(Polling, OlderFirmwareTakesItsLampsFromInputReportSetThree) {
-  SimSystem rig;
-  System& s = *rig.sys;
+  // Older firmware takes its lamps from input report set three.
   s.link.DecodeReply(ReportLine('1', {65, 0, 0, 0, 0}));
   s.polling.ReadRequest = 5;
   // Bit 3 with bit 0 clear: spindle 1; bit 2 aux 1; bit 7 aux 2.

@@ -255,14 +255,9 @@ TEST_F(OpenPty, OpensRawEightNoneOneAt19200AndFollowsBaudAndFraming) {
   EXPECT_TRUE(got == block);
 }
 
-TEST(SerialPosix, ASecondOpenOfTheSameDeviceIsRefusedAsBusy) {
-  PtyPeer peer;
-  ASSERT_TRUE(peer.Ok());
-  PosixSerialPorts first;
+TEST_F(OpenPty, ASecondOpenOfTheSameDeviceIsRefusedAsBusy) {
   PosixSerialPorts second;
-  const int a = first.AddDevicePath(peer.SlavePath());
   const int b = second.AddDevicePath(peer.SlavePath());
-  ASSERT_EQ(first.SioReset(a, 2048, 1024), 0);
 
   const int refused = second.SioReset(b, 2048, 1024);
   EXPECT_EQ(refused, kSioPortBusy);
@@ -294,9 +289,9 @@ TEST(SerialPosix, ASecondOpenOfTheSameDeviceIsRefusedAsBusy) {
   }
 
   // Once closed, the device is free for the next program.
-  EXPECT_EQ(first.SioDone(a), 0);
+  EXPECT_EQ(ports.SioDone(port), 0);
   EXPECT_EQ(second.SioReset(b, 2048, 1024), 0);
-  EXPECT_EQ(first.SioReset(a, 2048, 1024), kSioPortBusy);
+  EXPECT_EQ(ports.SioReset(port, 2048, 1024), kSioPortBusy);
 }
 
 TEST_F(OpenPty, ClearsDiscardWhatIsQueuedOnBothSides) {
