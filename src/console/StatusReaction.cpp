@@ -269,6 +269,7 @@ void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_
   Run.Progress.Stop();
   console_.SetConsoleIdle(true);
   ShowMachineState();
+  if (Hooks.JobEnded) Hooks.JobEnded();
 }
 
 bool StatusReaction::BufferNotEmpty() const { return report_.BufHead != report_.BufTail; }

@@ -51,6 +51,7 @@ struct StatusHooks {
   std::function<void(uint16_t head, uint16_t tail)> ShowHeadTail;  // diagnostics window
   std::function<void()> ShowToolChangePrompt;
   std::function<void()> ShowMemory;  // tool changer window
+  std::function<void()> JobEnded;    // after the end of a job is shown (the job journal)
 };
 
 // The inputs byte as the Micros label shows it, e.g. "SXYZWFL_".

@@ -71,7 +71,9 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.InterlockEnabled = [this] { return setup.View.Interlock_enable.Checked(); };
   h.ServoEnabled = [this] { return setup.Flags.ServoEnabled != 0; };
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
-  h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
+  h.InitialiseController = [this] {
+    if (initialisation.InitialiseController()) resume.ControllerReady();
+  };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
 
   ScriptHooks& sh = script.Hooks;
@@ -97,6 +99,9 @@ void System::Start() {
   (void)environment.LoadEnvironment();
   console.StartClock();
   console.Show();
+  // The console journals its jobs and offers to resume one that did not complete.
+  resume.EnableJournal();
+  resume.ArmOffer();
 }
 
 void System::ControllerOffline() {

@@ -28,6 +28,7 @@
 #include "link/serial/SerialPort.h"
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
+#include "system/JobResume.h"
 #include "system/SystemAdapters.h"
 #include "tools/DiagnosticsWindow.h"
 #include "tools/ProbeBox.h"
@@ -111,6 +112,8 @@ class System : private LinkConsole, private ConfigEvents {
   // The service windows: tool changer and diagnostics.
   TTC_menu toolChanger{sender, polling, report, console.State, flags};
   TTest diagnostics{sender, polling, report, console, flags, home};
+  // The job journal between run control and the engines, and the resume it offers.
+  JobResume resume{*this};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.

@@ -19,6 +19,7 @@
 #include "config/ConfigFile.h"
 #include "job/JobCheck.h"
 #include "sim/SimController.h"
+#include "system/JobJournal.h"
 #include "system/System.h"
 
 namespace wendlar::cli {
@@ -32,6 +33,7 @@ struct RunOptions {
   bool fast = false;
   bool metric = false;
   int fromLine = 0;
+  bool resume = false;      // from the line the job journal holds
 };
 
 // Only this flag is shared with the signal handler. The link tests it before every line it
@@ -136,6 +138,9 @@ class JobRun {
       SetMetricUnits(sys.config.Units);
     }
     sys.console.StartClock();
+    // A run on simulated time is no machine's job: it leaves the journal alone.
+    if (!options_.fast) sys.resume.EnableJournal();
+    if (options_.resume && !ReadResume(file)) return resumeCode_;
 
     std::cerr << "Connecting to " << (options_.simulator ? "the simulated controller" : options_.port) << "..."
               << std::endl;
@@ -182,6 +187,47 @@ class JobRun {
     const double uf = sys.config.Units.UnitsFactor;
     std::cerr << "Resuming at " << what << " " << options_.fromLine << " from X" << sys.engines.ResumeX / uf
               << " Y" << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
+  }
+
+  // --resume: the journal must hold this job, not completed, and the file, the units and
+  // the work offset must be as they were when it ran.
+  bool ReadResume(const std::filesystem::path& file) {
+    System& sys = *sys_;
+    const JournalRead read = ReadJournal(sys.home);
+    const std::string journal = sys.home.Resolve(kJournalFile).string();
+    resumeCode_ = 2;
+    switch (read.State) {
+      case JournalState::None:
+        std::cerr << "run: there is no job journal (" << journal << "): nothing to resume\n";
+        return false;
+      case JournalState::Damaged:
+        std::cerr << "run: the job journal " << journal << " is damaged (" << read.Problem
+                  << ") and is not trusted; run the job without --resume, from a line you choose with --from-line\n";
+        return false;
+      case JournalState::Completed:
+        std::cerr << "run: the last job journalled, " << read.Job.File << ", completed: nothing to resume\n";
+        return false;
+      case JournalState::Open:
+        break;
+    }
+    const JournalJob& job = read.Job;
+    std::error_code ec;
+    if (!std::filesystem::equivalent(file, job.File, ec)) {
+      std::cerr << "run: the job journal holds " << job.File << ", not " << options_.file << "\n";
+      return false;
+    }
+    resumeCode_ = 1;
+    const std::string problem = sys.resume.ResumeProblem(job);
+    if (!problem.empty()) {
+      std::cerr << "run: cannot resume " << job.File << " from line " << job.Line << ": " << problem << "\n";
+      return false;
+    }
+    sys.resume.UseJournalledOffset(job);
+    options_.fromLine = job.Line;
+    std::cerr << "Resume " << job.File << " from line " << job.Line << " (last executed)";
+    if (!job.Ended.empty()) std::cerr << "; it ended: " << job.Ended;
+    std::cerr << std::endl;
+    return true;
   }
 
   // The whole job is read before anything is sent; a refused job prints why.
@@ -380,7 +426,7 @@ class JobRun {
     return 1;
   }
 
-  const RunOptions& options_;
+  RunOptions options_;
   const CliContext& context_;
   TerminalPrompts prompts_;
   std::unique_ptr<EventLoop> loop_;
@@ -389,6 +435,7 @@ class JobRun {
   std::unique_ptr<System> sys_;
   bool spool_ = false;
   bool refused_ = false;
+  int resumeCode_ = 2;
   int total_ = 0;
   size_t historyFrom_ = 0;
   size_t messagesFrom_ = 0;
@@ -415,9 +462,13 @@ void RegisterRunCommand(CommandTable& commands) {
   sub->add_flag("--fast", options->fast, "With --simulator: run on simulated time and report the machine time")
       ->needs(simulator);
   sub->add_flag("--metric", options->metric, "The machine works in millimetres");
-  sub->add_option("--from-line", options->fromLine,
-                  "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent")
-      ->check(CLI::PositiveNumber);
+  auto* fromLine = sub->add_option(
+      "--from-line", options->fromLine,
+      "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent");
+  fromLine->check(CLI::PositiveNumber);
+  sub->add_flag("--resume", options->resume,
+                "Resume the job where the job journal says the machine was when it stopped, crashed or lost power")
+      ->excludes(fromLine);
 }
 
 }  // namespace wendlar::cli
