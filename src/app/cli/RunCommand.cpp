@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,7 @@
 #include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
 #include "job/JobCheck.h"
+#include "link/serial/SessionRecord.h"
 #include "sim/SimController.h"
 #include "system/JobJournal.h"
 #include "system/System.h"
@@ -34,6 +37,7 @@ struct RunOptions {
   bool metric = false;
   int fromLine = 0;
   bool resume = false;      // from the line the job journal holds
+  std::string record;       // session record of every line exchanged
 };
 
 // Only this flag is shared with the signal handler. The link tests it before every line it
@@ -127,6 +131,16 @@ class JobRun {
     sim_ = std::move(machine.sim);
     ports_ = std::move(machine.ports);
     const int portIndex = machine.portIndex;
+    if (!options_.record.empty()) {
+      record_.open(options_.record, std::ios::binary | std::ios::trunc);
+      if (!record_) {
+        std::cerr << "run: cannot write the session record " << options_.record << ": " << std::strerror(errno) << "\n";
+        return 2;
+      }
+      recordedPorts_ = std::move(ports_);
+      ports_ = std::make_unique<RecordingSerialPort>(*recordedPorts_, record_,
+                                                     [loop = loop_.get()] { return loop->NowUs(); });
+    }
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;
@@ -431,6 +445,9 @@ class JobRun {
   TerminalPrompts prompts_;
   std::unique_ptr<EventLoop> loop_;
   std::unique_ptr<sim::SimController> sim_;
+  // With --record the ports the link uses write to record_ and forward to recordedPorts_.
+  std::ofstream record_;
+  std::unique_ptr<SerialPort> recordedPorts_;
   std::unique_ptr<SerialPort> ports_;
   std::unique_ptr<System> sys_;
   bool spool_ = false;
@@ -469,6 +486,8 @@ void RegisterRunCommand(CommandTable& commands) {
   sub->add_flag("--resume", options->resume,
                 "Resume the job where the job journal says the machine was when it stopped, crashed or lost power")
       ->excludes(fromLine);
+  sub->add_option("--record", options->record,
+                  "Write every line exchanged with the controller, with its time, to this file (see replay)");
 }
 
 }  // namespace wendlar::cli

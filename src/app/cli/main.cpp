@@ -22,5 +22,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterStatusCommand(commands);
   wendlar::cli::RegisterProbeCommands(commands);
   wendlar::cli::RegisterScriptCommand(commands);
+  wendlar::cli::RegisterReplayCommand(commands);
   return commands.Run(argc, argv);
 }
