@@ -23,6 +23,10 @@ std::string FixtureName(int fixture) { return "G" + std::to_string(53 + fixture)
 
 }  // namespace
 
+const char* const kHomeBeforeResume =
+    "The controller was powered up or reset since the job ran: where the machine stands is not the job's "
+    "until it is homed.";
+
 JobResume::JobResume(System& sys) : sys_(sys), journal_(sys.home) {
   timer_ = sys_.loop.CreateTimer(kJournalTickMs, false, [this] { Tick(); });
 }
@@ -84,7 +88,9 @@ void JobResume::JobEnded() {
   timer_->SetEnabled(false);
 }
 
-void JobResume::ControllerReady() {
+void JobResume::ControllerReady(bool reset) {
+  if (!readySeen_) controllerWasReset_ = reset;
+  readySeen_ = true;
   if (!offerArmed_) return;
   offerArmed_ = false;
   // Not from inside the initialisation's timer: the question waits for its handler to end.
@@ -114,6 +120,7 @@ void JobResume::OfferResume() {
     return;
   }
   sys_.console.ShowMessage("Ready to resume " + what + ": press Run");
+  if (controllerWasReset_) sys_.prompts.Warning(std::string(kHomeBeforeResume) + " Home the machine before you press Run.");
 }
 
 std::string JobResume::ResumeProblem(const JournalJob& job) const {

@@ -14,6 +14,9 @@ namespace wendlar {
 
 class System;
 
+// Said before a resume on a controller that has lost the stopped job's position.
+extern const char* const kHomeBeforeResume;
+
 // Stands between run control and the engines (run control's JobRunner), so that every job
 // it starts is journalled.
 class JobResume : public JobRunner {
@@ -33,8 +36,12 @@ class JobResume : public JobRunner {
 
   // The console offers the resume once, the first time the controller is ready after start.
   void ArmOffer() { offerArmed_ = true; }
-  // The initialisation brought the controller to "Ready"; posts the offer when armed.
-  void ControllerReady();
+  // The initialisation brought the controller to "Ready" (`reset`: from a power-up or a
+  // reset); posts the offer when armed.
+  void ControllerReady(bool reset);
+  // The controller was powered up or reset before its first initialisation of this run of
+  // the program: the machine's position is no longer the stopped job's until it is homed.
+  bool ControllerWasReset() const { return controllerWasReset_; }
   // Reads the journal and, for a job that did not complete, asks the operator whether to
   // resume it; Yes prepares the run (Run then starts it). A damaged journal or a changed file
   // is said in the message list or a warning. Also called by the offer.
@@ -68,6 +75,8 @@ class JobResume : public JobRunner {
   std::unique_ptr<Timer> timer_;
   bool journalOn_ = false;
   bool offerArmed_ = false;
+  bool readySeen_ = false;
+  bool controllerWasReset_ = false;
   bool journalFailShown_ = false;
 };
 

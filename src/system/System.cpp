@@ -72,7 +72,9 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.ServoEnabled = [this] { return setup.Flags.ServoEnabled != 0; };
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
   h.InitialiseController = [this] {
-    if (initialisation.InitialiseController()) resume.ControllerReady();
+    // A controller that reports itself not initialised was powered up or reset.
+    const bool reset = (report.StateByte & 0x01) != 0;
+    if (initialisation.InitialiseController()) resume.ControllerReady(reset);
   };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
 

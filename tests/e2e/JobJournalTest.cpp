@@ -7,6 +7,7 @@
 
 #include "support/SimSystem.h"
 #include "system/JobJournal.h"
+#include "system/JobResume.h"
 
 namespace wendlar::testing {
 namespace {
@@ -124,8 +125,11 @@ TEST_F(ResumeOffer, AStoppedJobIsOfferedAtTheNextStartAndResumesAtItsLineUnlessI
 
   auto rig = Restart();
   System& sys = *rig->sys;
+  // A controller just powered up no longer knows where the stopped job left the machine.
   ASSERT_EQ(rig->prompts.Asked,
-            std::vector<std::string>{"yes/no: Resume " + job.string() + " from line " + line + " (last executed)"});
+            (std::vector<std::string>{"yes/no: Resume " + job.string() + " from line " + line + " (last executed)",
+                                      "warning: " + std::string(kHomeBeforeResume) +
+                                          " Home the machine before you press Run."}));
   EXPECT_TRUE(sys.engines.ResumePending);
   EXPECT_EQ(sys.console.View.Com_list.Items().back(), "Ready to resume " + job.string() + " from line " + line + ": press Run");
   const size_t from = rig->sim.TraceRecords().size();

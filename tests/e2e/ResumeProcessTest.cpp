@@ -83,6 +83,23 @@ TEST(ResumeProcess, AHostKilledMidJobResumesAtTheJournalledLineAndSendsTheRestOn
   ASSERT_GE(resumeLine, 12);
   ASSERT_LT(resumeLine, kLastCut) << "the job ended before the kill";
 
+  // A controller powered up since (another simulator) has lost the job's position: without
+  // a terminal to confirm the machine was homed, nothing is resumed and the journal stays.
+  {
+    ChildProcess fresh;
+    ASSERT_TRUE(fresh.Start({program, "sim"}, ChildProcess::Errors::Discard, ChildProcess::Input::Pipe));
+    const std::string freshDevice = fresh.ReadLine(5000);
+    ChildProcess refused;
+    ASSERT_TRUE(refused.Start({program, "--home", home.Path().string(), "run", job, "--port", freshDevice, "--resume"}));
+    const std::string said = refused.ReadAll(60000);
+    EXPECT_EQ(refused.Wait(5000), 1) << said;
+    EXPECT_NE(said.find("The controller was powered up or reset since the job ran"), std::string::npos) << said;
+    EXPECT_NE(said.find("run: not resumed"), std::string::npos) << said;
+    EXPECT_EQ(ReadJournal(dir).Job.Line, resumeLine);
+    fresh.Interrupt();
+    (void)fresh.Wait(5000);
+  }
+
   ChildProcess again;
   ASSERT_TRUE(again.Start({program, "--home", home.Path().string(), "run", job, "--port", device, "--resume"}));
   const std::string output = again.ReadAll(120000);

@@ -80,7 +80,10 @@ TEST(ResumeOffer, TheConsoleOffersTheStoppedJobOnceTheControllerIsReady) {
   gui.Start();
   gui.AutoConnectTo(kFirstDevicePort);
   ASSERT_TRUE(loop.WaitUntil([&] { return !prompts.Asked.empty(); }, 60000)) << sys.console.View.Progress.Caption();
-  EXPECT_EQ(prompts.Asked, std::vector<std::string>{"yes/no: Resume " + job.File + " from line 6 (last executed)"});
+  ASSERT_EQ(prompts.Asked.size(), 2u);
+  EXPECT_EQ(prompts.Asked[0], "yes/no: Resume " + job.File + " from line 6 (last executed)");
+  // The simulated controller has just been powered up.
+  EXPECT_EQ(prompts.Asked[1].rfind("warning: The controller was powered up or reset since the job ran", 0), 0u);
   EXPECT_TRUE(sys.engines.ResumePending);
   EXPECT_EQ(sys.console.State.JobMode, 2);
   EXPECT_TRUE(gui.Console().Form().Run_button->isEnabled());

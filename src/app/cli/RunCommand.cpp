@@ -191,6 +191,13 @@ class JobRun {
       return 1;
     }
 
+    if (options_.resume && options_.fromLine > 1 && sys.resume.ControllerWasReset()) {
+      // Nobody at a terminal to say the machine has been homed: no resume.
+      if (!prompts_.AskYesNo(std::string(kHomeBeforeResume) + " Resume anyway?")) {
+        std::cerr << "run: not resumed\n";
+        return 1;
+      }
+    }
     if (!Prepare(file)) return refused_ ? 1 : 2;
     return RunToEnd();
   }
