@@ -50,7 +50,9 @@ class PictureOfTheOffer : public testing::ScriptedPrompts {
     paint.end();
     EXPECT_EQ(box->defaultButton(), box->button(QMessageBox::Yes));
     const char* dir = std::getenv("WENDLAR_SHOTS_DIR");
-    if (dir != nullptr) EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / "resume-offer.png").string())));
+    if (dir != nullptr) {
+      EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / "resume-offer.png").string())));
+    }
     box->hide();
     return true;
   }
