@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <iterator>
 #include <limits>
 
 #include "core/HomeDir.h"
@@ -68,13 +72,34 @@ TEST(HomeDir, WritesWholeFilesWithCrLfAndResolvesNamesWithoutRegardToCase) {
   EXPECT_FALSE(home.ReadLines("absent.txt"));
 }
 
-TEST(HomeDir, AFailedWriteKeepsTheOldFile) {
+TEST(HomeDir, AFailedWriteKeepsTheOldFileAndSaysWhy) {
   testing::TempDir dir;
   HomeDir home(dir.Path());
   dir.Write("keep.cfg", "old");
+  std::string why;
   HomeDir missing(dir.Path() / "no-such-folder");
-  EXPECT_FALSE(missing.WriteTextAtomic("keep.cfg", "new"));
+  EXPECT_FALSE(missing.WriteTextAtomic("keep.cfg", "new", &why));
+  EXPECT_EQ(why, "No such file or directory");
+
+  // A program folder nobody may write in; root writes through permissions, but not into sysfs.
+  std::filesystem::create_directory(dir.Path() / "locked");
+  std::filesystem::permissions(dir.Path() / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const std::filesystem::path locked = ::geteuid() == 0 ? std::filesystem::path("/sys") : dir.Path() / "locked";
+  why.clear();
+  EXPECT_FALSE(HomeDir(locked).WriteLinesAtomic("keep.cfg", {"new"}, &why));
+  EXPECT_EQ(why, "Permission denied");
+  std::filesystem::permissions(dir.Path() / "locked", std::filesystem::perms::owner_all);
+
+  // A device with no room: the kernel's own full disk, and the seam's.
+  std::filesystem::create_symlink("/dev/full", dir.Path() / "full.lst");
+  EXPECT_FALSE(home.AppendLine("full.lst", "line", &why));
+  EXPECT_EQ(why, "No space left on device");
+  home.LimitFreeSpace(2);
+  why.clear();
+  EXPECT_FALSE(home.WriteTextAtomic("keep.cfg", "new content", &why));
+  EXPECT_EQ(why, "No space left on device");
   EXPECT_EQ(dir.Read("keep.cfg"), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 3);
 }
 
 }  // namespace

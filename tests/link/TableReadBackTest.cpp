@@ -123,7 +123,7 @@ TEST(TableReadBack, SaveFailureIsShown) {
   TableRig rig(99);
   std::filesystem::create_directory(rig.dir.Path() / "d_table.txt");
   EXPECT_FALSE(rig.sys->tableRead.SaveControllerTable());
-  EXPECT_EQ(rig.sys->console.View.Progress.Caption(), "Error creating d_table file");
+  EXPECT_EQ(rig.sys->console.View.Progress.Caption(), "Error creating d_table file: it is a folder");
 }
 
 TEST(TableReadBack, DeadLineMidReadEndsWithinSeconds) {
