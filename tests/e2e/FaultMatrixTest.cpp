@@ -8,7 +8,9 @@
 #include <sstream>
 #include <thread>
 
+#include "config/ConfigFile.h"
 #include "support/ChildProcess.h"
+#include "support/SimSystem.h"
 #include "support/TempDir.h"
 
 namespace wendlar::testing {
@@ -22,6 +24,7 @@ struct FaultCase {
   int exitCode;          // of the run
   const char* message;   // the run's last words
   const char* history;   // the fault-history line's text, after "* "; none when no job started
+  bool watched = false;  // the machine file has the door interlock and the drive-fault input on
 };
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -50,6 +53,18 @@ bool MovesMachine(const std::string& packetLine) {
   }
 }
 
+// Spooler.cfg naming a machine file that watches the door and the drive fault, written by the
+// program itself.
+void WatchDoorAndServo(const TempDir& home) {
+  SimSystem rig;
+  System& s = *rig.sys;
+  s.config.Config.Io_flags = "_XX";
+  s.config.MacFileName = "WATCHED.MAC";
+  ASSERT_TRUE(SaveMachineConfig(s.config, "WATCHED.MAC", s.ConfigOutput()));
+  ASSERT_TRUE(s.environment.SaveEnvironment());
+  for (const char* name : {"WATCHED.MAC", "Spooler.cfg"}) home.Write(name, rig.dir.Read(name));
+}
+
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultMatrix, TheRunEndsSaysWhyAndMovesNothingAfterTheHostKnew) {
@@ -57,6 +72,9 @@ TEST_P(FaultMatrix, TheRunEndsSaysWhyAndMovesNothingAfterTheHostKnew) {
   const std::string program = CliProgram();
   if (program.empty()) GTEST_SKIP() << "wendlar-cli is not built";
   TempDir home;
+  if (c.watched) {
+    ASSERT_NO_FATAL_FAILURE(WatchDoorAndServo(home));
+  }
   const std::string tracePath = (home.Path() / "trace.txt").string();
   ChildProcess sim;
   ASSERT_TRUE(sim.Start({program, "sim", "--trace", tracePath}, ChildProcess::Errors::Discard,
@@ -148,11 +166,13 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"fault silence 5", false, 2,
                   "run: the controller was not initialised (Initialisation stopped: Controller not responding)",
                   "Initialisation stopped: Controller not responding"},
-        // A controller reset on the way is set up again and runs the job; the servo and door
-        // inputs are not watched on a machine whose options leave them off.
+        FaultCase{"fault servo", false, 1, "run: the controller is in alarm (Initialisation stopped: Servo Fault)",
+                  "Initialisation stopped: Servo Fault", true},
+        FaultCase{"fault door", false, 1, "run: the controller is in alarm (Initialisation stopped: Door open)",
+                  "Initialisation stopped: Door open", true},
+        // A controller reset on the way is set up again and runs the job; garbled replies
+        // are read again.
         FaultCase{"fault reset", false, 0, "Job completed", "Completed"},
-        FaultCase{"fault servo", false, 0, "Job completed", "Completed"},
-        FaultCase{"fault door", false, 0, "Job completed", "Completed"},
         FaultCase{"fault garble 10", false, 0, "Job completed", "Completed"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
       std::string name = std::string(info.param.fault).substr(6) + (info.param.midJob ? "MidJob" : "WhileInitialising");
