@@ -193,6 +193,7 @@ void RunControl::RunJob() {
   }
   status_.Run.EndedEarly = false;
   status_.Run.EndReason.clear();
+  status_.Run.EndFault.clear();
 
   bool ran = false;
   if (s.JobMode == 2) {

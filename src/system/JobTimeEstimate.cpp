@@ -12,6 +12,7 @@
 #include "core/Prompts.h"
 #include "core/VirtualEventLoop.h"
 #include "link/serial/InProcessSerialPort.h"
+#include "job/Preflight.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 
@@ -141,9 +142,11 @@ JobTimeEstimate EstimateJobTime(const JobTimeRequest& request, const std::functi
   }
   if (cancel.load()) return Failed("cancelled");
   if (!sys.engines.LastPreflight.Ok()) return Failed("the job is refused");
+  estimate.Summary = PreflightSummary(sys.engines.LastPreflight, sys.config.Units);
   if (!sys.status.Run.JobCompleted || sys.console.State.JobActive || sys.engines.LastRunStopped()) {
-    std::string why = sys.console.View.Progress.Caption();
-    return Failed(why.empty() ? "the job did not run to its end" : why);
+    const RunState& run = sys.status.Run;
+    std::string why = !run.EndReason.empty() ? run.EndReason : run.EndFault;
+    return Failed(why.empty() ? "the job did not run to its end" : "the job ends early: " + why);
   }
   estimate.Ok = true;
   estimate.Profile.TotalUs = sim.JobRunTimeUs();

@@ -2,11 +2,15 @@
 // run on simulated time, so it must agree with the same job run in real time.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <regex>
 #include <string>
 #include <thread>
 
+#include "job/JobCheck.h"
+#include "job/Preflight.h"
 #include "support/ChildProcess.h"
 #include "support/SimSystem.h"
 #include "support/TempDir.h"
@@ -89,8 +93,11 @@ TEST(JobTime, TheConsoleShowsTheEstimateAndTheTimeLeft) {
   ASSERT_TRUE(sys.jobClock.Estimate()->Ok) << sys.jobClock.Estimate()->Failure;
   EXPECT_EQ(v.Job_time.Caption(), "about 24 s");
   EXPECT_FALSE(v.Estimate_bar.Visible());
-  EXPECT_NE(v.Job_time.Hint().find("Machine time on the simulated controller: 23.6 s"), std::string::npos)
+  EXPECT_EQ(v.Job_time.Hint().rfind(
+                "Machine time on the simulated controller: 23.6 s\nDrawing Limits\nX min 0.000\" max 1.000\"\nY min", 0),
+            0u)
       << v.Job_time.Hint();
+  EXPECT_NE(v.Job_time.Hint().find("\nPackets 253"), std::string::npos) << v.Job_time.Hint();
 
   // During the run the time left falls as the machine works through the job.
   sys.run.RunJob();
@@ -127,6 +134,37 @@ TEST(JobTime, TheConsoleShowsTheEstimateAndTheTimeLeft) {
   rig.RunMs(250);
   EXPECT_EQ(v.Job_time.Caption(), "Time not known");
   EXPECT_EQ(v.Job_time.Hint(), "No estimate: the job is refused");
+}
+
+// Every corpus program the reader takes runs whole on the simulated machine, in its own units:
+// to its end, or stopped by the simulated machine's travel, never by anything else.
+TEST(JobTime, EveryCorpusProgramTheReaderTakesRunsOnTheSimulator) {
+  const std::filesystem::path corpus = CorpusDir();
+  if (corpus.empty()) GTEST_SKIP() << "no G-code corpus beside the repository";
+  int ran = 0, overtravel = 0;
+  const std::atomic<bool> never{false};
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    if (entry.path().extension() == ".tsv") continue;
+    SCOPED_TRACE(entry.path().filename().string());
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    CheckOptions options;
+    options.Metric = text.find("G20") == std::string::npos && text.find("g20") == std::string::npos;
+    JobTimeRequest request;
+    request.File = entry.path();
+    request.Config = CheckConfig(options);
+    if (!PreflightJob(entry.path(), request.Config, PreflightStart{}).Ok()) continue;
+    const JobTimeEstimate estimate = EstimateJobTime(request, nullptr, never);
+    if (estimate.Ok) {
+      ++ran;
+      EXPECT_GT(estimate.Profile.TotalUs, 0);
+    } else {
+      ++overtravel;
+      EXPECT_EQ(estimate.Failure.rfind("the job ends early: Overtravel", 0), 0u) << estimate.Failure;
+    }
+  }
+  EXPECT_GE(ran, 15);
+  EXPECT_LE(overtravel, 3);
 }
 
 // The time left is read from where the machine is in the job; the profile stays small

@@ -384,6 +384,7 @@ class JobRun {
     std::string reason = sys.console.View.Progress.Caption();
     const std::string notCompleted = "Job not completed ! ";
     if (reason.rfind(notCompleted, 0) == 0) reason = reason.substr(notCompleted.size());
+    if (!sys.status.Run.EndFault.empty() && sys.status.Run.EndReason.empty()) reason = sys.status.Run.EndFault;
     if (sys.console.State.JobActive) reason = "the controller did not report the job's end";
     if (interrupted_) reason = "stopped by Ctrl+C";
     if (sys.engines.Continuing()) reason = "stopped for a tool change";
