@@ -104,6 +104,10 @@ class StatusReaction : public StatusReceiver {
   // The state in one word, from the last reports and the console's own state; also shown
   // in the console's Machine_state label by every report.
   MachineState State() const;
+  // The fault that forbids setting the controller up now, in the fault history's words: a
+  // latched fault, an open door or a drive fault that is watched, a connected controller
+  // that went silent. Empty when there is none.
+  std::string SetUpBlocked() const;
   void ShowMachineState();
 
  private:

@@ -49,6 +49,8 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   tableRead.SetTarget(tables.ControllerTable);
   sender.CountPollsOf(polling.PollCount);
   tables.ShowMaxVelocity = [this](const std::string& text) { setup.View.Max_Velocity.SetCaption(text); };
+  tables.ReportWriteError = [this](const std::string& text) { ReportWriteError(text); };
+  debugFile.ReportWriteError = [this](const std::string& text) { ReportWriteError(text); };
   setup.SaveEnvironment = [this] { environment.SaveSetupClick(); };
 
   console.Hooks.ApplyConfigDialog = [this] { setup.DialogToConfig(); };
@@ -124,6 +126,8 @@ void System::ReportLoadError(const std::string& text) {
 }
 
 void System::ReportSaveError(const std::string& text) { prompts.Warning(text); }
+
+void System::ReportWriteError(const std::string& text) { ReportLoadError(text); }
 
 void System::RefreshDialog() { setup.RefreshAfterLoad(); }
 

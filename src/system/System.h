@@ -124,6 +124,9 @@ class System : private LinkConsole, private ConfigEvents {
 
   // Where configuration loading and saving report.
   ConfigIo ConfigOutput() { return ConfigIo{home, *this, out}; }
+  // A file written without the operator asking (History.lst, Speed_table.txt, debug.txt,
+  // Spooler.cfg at connection, Window.cfg) failed: the message lines and `errors`.
+  void ReportWriteError(const std::string& text) override;
 
  private:
   // Connects run control, the engines and the debug log to the rest (SystemJobs.cpp).

@@ -167,17 +167,23 @@ class JobRun {
       std::cerr << std::endl;
       return 2;
     }
+    // A set-up that a fault ended, or a controller that went away, ends the wait too.
     const bool ready = loop_->WaitUntil(
         [&] {
           return (sys.console.View.Progress.Caption() == "Ready" && !sys.console.State.Initialising) ||
-                 gInterrupt.load();
+                 gInterrupt.load() || sys.console.State.InitHeld || !sys.link.Connected;
         },
         kInitialiseWaitMs);
     if (gInterrupt.load()) {
       std::cerr << "run: interrupted before the job started\n";
       return 1;
     }
-    if (!ready) {
+    if (sys.console.State.InitHeld && sys.status.State() == MachineState::Alarm) {
+      std::cerr << "run: the controller is in alarm (" << sys.console.View.Progress.Caption()
+                << "); clear the fault and reset the controller, then run again\n";
+      return 1;
+    }
+    if (!ready || sys.console.State.InitHeld || !sys.link.Connected) {
       std::string state = sys.console.View.Progress.Caption();
       if (state.empty() || state == " ") state = "it did not report ready within " + std::to_string(kInitialiseWaitMs / 1000) + " s";
       std::cerr << "run: the controller was not initialised (" << state << ")\n";
