@@ -17,19 +17,6 @@
 
 namespace wendlar::fuzz {
 
-// Every question declined, every chooser cancelled: a fuzz input must not wait on anyone.
-class DecliningPrompts : public Prompts {
- public:
-  void Warning(const std::string&) override {}
-  bool AskYesCancel(const std::string&) override { return false; }
-  bool AskYesNo(const std::string&) override { return false; }
-  std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-};
-
 // A new empty folder of this process's own, removed at exit.
 std::filesystem::path FreshScratchDir();
 
@@ -56,9 +43,10 @@ struct FuzzSystem {
 
   std::filesystem::path dir;
   VirtualEventLoop loop;
-  sim::SimController sim{loop};
+  // One rig serves every input: the controller keeps only its latest trace lines.
+  sim::SimController sim{loop, sim::SimOptions{.traceLimit = 256}};
   InProcessSerialPort port{loop};
-  DecliningPrompts prompts;
+  UnattendedPrompts prompts;
   std::ostringstream out, errors;
   std::unique_ptr<System> sys;
 };

@@ -24,6 +24,9 @@ class ConfigEvents {
   virtual void ReportLoadError(const std::string& text) = 0;
   // A save the operator asked for failed: a message box with the text and its reason.
   virtual void ReportSaveError(const std::string& text) = 0;
+  // A file the program writes on its own (History.lst, tables, logs) could not be written:
+  // the console's message lines and standard error, with the file and the reason.
+  virtual void ReportWriteError(const std::string& text) = 0;
   // Fields to the configuration dialog's boxes (ConfigToDialog); runs after every load.
   virtual void RefreshDialog() = 0;
 };

@@ -99,7 +99,7 @@ bool Tpick_mat::SaveMaterials() {
   if (why.empty() && io_.Home.WriteLinesAtomic(kMaterialsFile, lines, &why)) return true;
   const std::string text = std::string("Material file save error # ") + kMaterialsFile + ": " + why;
   io_.Out << text << "\n";
-  io_.Events.ShowMessage(text);
+  io_.Events.ReportWriteError(text);
   lastSaveError_ = text;
   return false;
 }

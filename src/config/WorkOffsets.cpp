@@ -133,7 +133,12 @@ void TJumpbox::AddFaultHistory(const std::string& message) {
   const std::string line = std::string(time) + "- " + date + " * " + OneLine(message);
   // The list gets the line first, so a failing append cannot lose it.
   View.Fault_list.AddItem(line);
-  (void)io_.Home.AppendLine(kHistoryFile, line);
+  std::string why;
+  const bool appended = io_.Home.AppendLine(kHistoryFile, line, &why);
+  if (!appended && !historyFailing_) {
+    io_.Events.ReportWriteError("Cannot add to " + io_.Home.Resolve(kHistoryFile).string() + ": " + why);
+  }
+  historyFailing_ = !appended;
 }
 
 void TJumpbox::SelectFixture(int fixture) {

@@ -59,7 +59,8 @@ class TJumpbox {
   void DialogToOffsets();
   void ShowWorkOffsets();
   void ShowFaultHistory();
-  // Adds "<long time>- <short date> * <message>" to Fault_list and appends it to History.lst.
+  // Adds "<long time>- <short date> * <message>" to Fault_list and appends it to History.lst;
+  // an append that fails is reported with its reason, once until appending works again.
   void AddFaultHistory(const std::string& message);
 
   void SelectFixture(int fixture);  // a radio G54R..G59R clicked (1..6)
@@ -76,6 +77,7 @@ class TJumpbox {
   ConsoleSettings& console_;
   MachineActions& machine_;
   std::string lastSaveError_;  // for the Save button's message box
+  bool historyFailing_ = false;  // said once until an append works again
 };
 
 }  // namespace wendlar

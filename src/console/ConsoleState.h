@@ -35,6 +35,7 @@ struct ConsoleState {
   bool InitRequested = false;
   bool Initialising = false;
   bool NeedsInitialisation = false; // connected, and not yet set up by this host
+  bool InitHeld = false;            // a set-up ended on a fault: none starts by itself until a reset or reconnection
   bool HostStop = false;            // the stop the controller reports is the host's own (initialisation)
   bool JobActive = false;
   bool JobCompleted = false;        // the last job (or border run) ended with an empty buffer

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <fstream>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "core/HomeDir.h"
@@ -15,6 +17,10 @@ class DebugFile : public DebugLog {
  public:
   explicit DebugFile(const HomeDir& home) : home_(home) {}
 
+  // Told when the log cannot be made, written or put in place, with the file and the
+  // reason; once, until a log is put in place again.
+  std::function<void(const std::string&)> ReportWriteError;
+
   // Creates the file empty and keeps it open; a file that cannot be made leaves the log off.
   void Create();
   void Close();
@@ -23,8 +29,11 @@ class DebugFile : public DebugLog {
   void WriteDebugLine(std::string_view line) override;
 
  private:
+  void Failed(const std::string& file, const std::string& why);
+
   const HomeDir& home_;
   std::ofstream out_;
+  bool failed_ = false;  // a failure was said and nothing has worked since
 };
 
 }  // namespace wendlar

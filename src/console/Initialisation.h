@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "config/MachineConfig.h"
 #include "console/CommandSender.h"
@@ -31,6 +32,11 @@ class InitialisationPorts {
   // The configuration dialog's check boxes.
   virtual bool InterlockEnabled() const = 0;
   virtual bool AutoSpindleStopChecked() const = 0;
+  // The fault that forbids going on with the set-up (see StatusReaction::SetUpBlocked);
+  // empty when there is none.
+  virtual std::string SetUpBlocked() const { return {}; }
+  // A line in the fault history.
+  virtual void AddFaultHistory(const std::string&) {}
 };
 
 // Option flags of command 132.
@@ -49,6 +55,9 @@ class Initialisation {
                  InitialisationPorts& ports, RunFlags& flags);
 
   // The whole sequence; refused (false) while another long operation holds the console.
+  // A fault, a stop or a silent controller ends it after the wait it happened in (false):
+  // nothing more is sent, "Initialisation stopped: <fault>" shows in Progress and the fault
+  // history, and no set-up starts by itself until the operator resets or reconnects.
   bool InitialiseController();
   // Command 11 at once with `value` in b2.
   void SendAccelParams(uint8_t value);
@@ -64,9 +73,12 @@ class Initialisation {
   void RunningClick();
 
  private:
-  // Waits n Clock ticks from now (ClockTicks is reset first).
-  void WaitClock(int n);
+  // Waits n Clock ticks from now (ClockTicks is reset first); a fault that forbids the
+  // set-up ends it early when `watchFaults`.
+  void WaitClock(int n, bool watchFaults = true);
   void Stage(const char* text);
+  // Ends the sequence on `why`, leaving the console usable.
+  void Abandon(const std::string& why);
 
   EventLoop& loop_;
   Console& console_;

@@ -161,15 +161,28 @@ void StatusReaction::ShowStatus() {
   if (Has(st, kRamChecksum)) v.Running.SetCaption("Ram sumcheck error");
   if (Has(st, kNotInitialised)) {
     v.Running.SetCaption("Not Initialzed");
-    if (!s.Initialising) s.InitRequested = true;
+    if (!s.Initialising && !s.InitHeld) s.InitRequested = true;
     EnableTask();
-  } else if (s.NeedsInitialisation && !s.Initialising && s.Operation == LongOperation::None) {
+  } else if (s.NeedsInitialisation && !s.Initialising && !s.InitHeld && s.Operation == LongOperation::None) {
     // A controller that stayed powered while the host restarted reports itself set up, but
     // not with this host's settings and table: it is set up again like a fresh one.
     s.InitRequested = true;
     EnableTask();
   }
   ShowMachineState();
+}
+
+std::string StatusReaction::SetUpBlocked() const {
+  const ConsoleState& s = console_.State;
+  const uint8_t st = report_.StateByte;
+  if (link_.Connected && polling_.Silent()) return "Controller not responding";
+  if (Has(st, kStopButton)) return "Stop Button pressed on controller!";
+  if (Has(st, kOvertravel)) return "Overtravel " + InputsString(report_.Inputs);
+  if (Has(st, kDataChecksum)) return "Data sumcheck error";
+  if (Has(st, kRamChecksum)) return "Ram sumcheck error";
+  if (s.DoorOpen) return "Door open";
+  if (s.ServoFault) return "Servo Fault";
+  return {};
 }
 
 MachineState StatusReaction::State() const {
@@ -274,6 +287,7 @@ void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_
   Run.Progress.Stop();
   console_.SetConsoleIdle(true);
   ShowMachineState();
+  if (Hooks.JobEnded) Hooks.JobEnded();
 }
 
 bool StatusReaction::BufferNotEmpty() const { return report_.BufHead != report_.BufTail; }

@@ -52,6 +52,7 @@ struct StatusHooks {
   std::function<void(uint16_t head, uint16_t tail)> ShowHeadTail;  // diagnostics window
   std::function<void()> ShowToolChangePrompt;
   std::function<void()> ShowMemory;  // tool changer window
+  std::function<void()> JobEnded;    // after the end of a job is shown (the job journal)
 };
 
 // The inputs byte as the Micros label shows it, e.g. "SXYZWFL_".
@@ -103,6 +104,10 @@ class StatusReaction : public StatusReceiver {
   // The state in one word, from the last reports and the console's own state; also shown
   // in the console's Machine_state label by every report.
   MachineState State() const;
+  // The fault that forbids setting the controller up now, in the fault history's words: a
+  // latched fault, an open door or a drive fault that is watched, a connected controller
+  // that went silent. Empty when there is none.
+  std::string SetUpBlocked() const;
   void ShowMachineState();
 
  private:

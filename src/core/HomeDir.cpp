@@ -1,5 +1,7 @@
 #include "core/HomeDir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +41,26 @@ fs::path HomeDir::Resolve(std::string_view name) const {
   return exact;
 }
 
+bool HomeDir::WriteAll(int fd, std::string_view data) const {
+  size_t room = data.size();
+  if (freeSpace_ && *freeSpace_ < room) room = static_cast<size_t>(*freeSpace_);
+  size_t done = 0;
+  while (done < room) {
+    const ssize_t n = ::write(fd, data.data() + done, room - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (freeSpace_) *freeSpace_ -= done;
+  if (done < data.size()) {
+    errno = ENOSPC;
+    return false;
+  }
+  return true;
+}
+
 bool HomeDir::WriteTextAtomic(std::string_view name, std::string_view content, std::string* why) const {
   auto fail = [why](const std::string& reason) {
     if (why != nullptr) *why = reason;
@@ -49,21 +71,21 @@ bool HomeDir::WriteTextAtomic(std::string_view name, std::string_view content, s
   if (fs::is_directory(target, ec)) return fail("it is a folder");
   fs::path temp = target;
   temp += ".tmp" + std::to_string(::getpid());
-  {
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (f == nullptr) return fail(std::strerror(errno));
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    const bool flushed = written && std::fflush(f) == 0 && ::fsync(fileno(f)) == 0;
-    const int error = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !flushed || !closed) {
-      std::remove(temp.c_str());
-      return fail(std::strerror(error != 0 ? error : EIO));
-    }
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return fail(std::strerror(errno));
+  bool ok = WriteAll(fd, content) && ::fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return fail(std::strerror(error != 0 ? error : EIO));
   }
   fs::rename(temp, target, ec);
   if (ec) {
-    std::remove(temp.c_str());
+    ::unlink(temp.c_str());
     return fail(ec.message());
   }
   return true;
@@ -78,15 +100,27 @@ bool HomeDir::WriteLinesAtomic(std::string_view name, const std::vector<std::str
   return WriteTextAtomic(name, content, why);
 }
 
-bool HomeDir::AppendLine(std::string_view name, std::string_view line) const {
+bool HomeDir::AppendLine(std::string_view name, std::string_view line, std::string* why) const {
   const fs::path target = Resolve(name);
-  std::FILE* f = std::fopen(target.c_str(), "ab");
-  if (f == nullptr) return false;
+  const int fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (why != nullptr) *why = std::strerror(errno);
+    return false;
+  }
+  struct stat before {};
+  const bool sized = ::fstat(fd, &before) == 0;
   std::string text(line);
   text += "\r\n";
-  const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  const bool closed = std::fclose(f) == 0;
-  return written && closed;
+  bool ok = WriteAll(fd, text);
+  int error = ok ? 0 : errno;
+  // A half line would join the next fault's line; cut it off, keeping every earlier line.
+  if (!ok && sized && S_ISREG(before.st_mode)) (void)::ftruncate(fd, before.st_size);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok && why != nullptr) *why = std::strerror(error != 0 ? error : EIO);
+  return ok;
 }
 
 std::optional<std::string> HomeDir::ReadText(std::string_view name) const {

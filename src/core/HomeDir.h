@@ -1,6 +1,7 @@
 // The file seam: the program directory, name resolution and safe whole-file writes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -28,8 +29,14 @@ class HomeDir {
                                      std::string* why = nullptr) const;
   [[nodiscard]] bool WriteLinesAtomic(std::string_view name, const std::vector<std::string>& lines,
                                       std::string* why = nullptr) const;
-  // Appends one CR LF line, creating the file when it is missing.
-  [[nodiscard]] bool AppendLine(std::string_view name, std::string_view line) const;
+  // Appends one CR LF line, creating the file when it is missing. On failure the file is
+  // cut back to its old length, so earlier lines are kept and no half line is left; `why`
+  // gets the reason in words.
+  [[nodiscard]] bool AppendLine(std::string_view name, std::string_view line, std::string* why = nullptr) const;
+
+  // A disk that holds only this many more bytes: later writes fail as on a full disk
+  // ("No space left on device"). For tests of a full disk; nothing limits writes otherwise.
+  void LimitFreeSpace(std::optional<uintmax_t> bytes) { freeSpace_ = bytes; }
 
   std::optional<std::string> ReadText(std::string_view name) const;
   // Splits on LF and drops CR; a last line without LF still counts.
@@ -39,7 +46,11 @@ class HomeDir {
   static std::filesystem::path DefaultFor(const char* argv0);
 
  private:
+  // Writes all of `data` to an open descriptor, honouring LimitFreeSpace; errno on failure.
+  bool WriteAll(int fd, std::string_view data) const;
+
   std::filesystem::path dir_;
+  mutable std::optional<uintmax_t> freeSpace_;
 };
 
 // Splits text into lines on LF, dropping CR; a trailing line without LF is kept.

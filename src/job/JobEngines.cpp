@@ -139,6 +139,8 @@ std::string JobEngines::JobLeavesTravel() const {
 }
 
 void JobEngines::ResetRunCounters() {
+  // A spooler resume has counted the records it skipped: the run goes on numbering from there.
+  if (keepSpoolState_ && ResumePending) return;
   Run.LineCounter = 0;
   Run.RecordCount = 0;
   SpoolFile.RecordCount = 0;

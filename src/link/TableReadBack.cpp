@@ -137,8 +137,9 @@ bool TableReadBack::SaveControllerTable() {
   for (size_t i = 0; i < kSlowEntries; ++i) lines.push_back(std::to_string(Words[i]));
   lines.push_back(std::to_string(Words[kSlowEntries - 1]));
   lines.push_back(std::to_string(Words[kSlowEntries - 1]));
-  if (!home_.WriteLinesAtomic(kControllerTableFile, lines)) {
-    events_.ShowTableProgress("Error creating d_table file");
+  std::string why;
+  if (!home_.WriteLinesAtomic(kControllerTableFile, lines, &why)) {
+    events_.ShowTableProgress("Error creating d_table file: " + why);
     return false;
   }
   return true;

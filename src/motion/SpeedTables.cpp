@@ -67,7 +67,10 @@ bool SpeedTables::BuildSpeedTable(int n) {
   MaxSpeedValue = VelTableX[n];
   // The caption reads ipm in metric units too.
   if (ShowMaxVelocity) ShowMaxVelocity("Max avail Velocity " + std::to_string(MaxSpeedValue) + " ipm");
-  return home_.WriteLinesAtomic("Speed_table.txt", lines);
+  std::string why;
+  if (home_.WriteLinesAtomic(kSpeedTableFile, lines, &why)) return true;
+  if (ReportWriteError) ReportWriteError("Cannot save " + home_.Resolve(kSpeedTableFile).string() + ": " + why);
+  return false;
 }
 
 int SpeedTables::Search(const std::array<uint16_t, kMaxSteps + 1>& table, int v) const {

@@ -12,6 +12,8 @@
 
 namespace wendlar {
 
+inline constexpr const char* kSpeedTableFile = "Speed_table.txt";
+
 // The tables are 1-based: entry 1 is the slowest speed, entry SpeedSteps() the fastest.
 class SpeedTables {
  public:
@@ -32,6 +34,8 @@ class SpeedTables {
 
   // Receives the configuration dialog's `Max_Velocity` caption whenever the table is built.
   std::function<void(const std::string&)> ShowMaxVelocity;
+  // Told when "Speed_table.txt" cannot be written, with the file and the reason.
+  std::function<void(const std::string&)> ReportWriteError;
 
   // Fills the rate and velocity tables for n speed steps (100, or 250 for the 32-bit
   // controller), sets MaxSpeedValue and writes "Speed_table.txt". False when the file

@@ -31,7 +31,10 @@ bool MakeRaw(int fd) {
 
 SimPtyServer::SimPtyServer(SimOptions options) : startNs_(SteadyNs()) {
   controller_ = std::make_unique<SimController>([this] { return NowUs(); }, std::move(options));
+  device_ = controller_.get();
 }
+
+SimPtyServer::SimPtyServer(SerialDevice& device) : startNs_(SteadyNs()), device_(&device) {}
 
 SimPtyServer::~SimPtyServer() {
   if (slaveKeeper_ >= 0) close(slaveKeeper_);
@@ -73,7 +76,7 @@ void SimPtyServer::Serve(const std::atomic<bool>& stop, const std::function<void
     const ssize_t n = read(master_, buffer, sizeof buffer);
     if (n <= 0) continue;
     reply.clear();
-    controller_->Write(std::string_view(buffer, static_cast<size_t>(n)), reply);
+    device_->Write(std::string_view(buffer, static_cast<size_t>(n)), reply);
     size_t sent = 0;
     while (sent < reply.size() && !stop.load()) {
       const ssize_t w = write(master_, reply.data() + sent, reply.size() - sent);

@@ -16,6 +16,9 @@ namespace wendlar::sim {
 class SimPtyServer {
  public:
   explicit SimPtyServer(SimOptions options);
+  // Serves another device (a session replay) in the controller's place; Controller() is
+  // then not to be used.
+  explicit SimPtyServer(SerialDevice& device);
   ~SimPtyServer();
   SimPtyServer(const SimPtyServer&) = delete;
   SimPtyServer& operator=(const SimPtyServer&) = delete;
@@ -38,6 +41,7 @@ class SimPtyServer {
   int slaveKeeper_ = -1;  // held open so the line stays raw and never hangs up between clients
   std::string path_;
   std::unique_ptr<SimController> controller_;
+  SerialDevice* device_ = nullptr;  // what answers the client
 };
 
 }  // namespace wendlar::sim

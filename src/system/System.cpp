@@ -49,6 +49,8 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   tableRead.SetTarget(tables.ControllerTable);
   sender.CountPollsOf(polling.PollCount);
   tables.ShowMaxVelocity = [this](const std::string& text) { setup.View.Max_Velocity.SetCaption(text); };
+  tables.ReportWriteError = [this](const std::string& text) { ReportWriteError(text); };
+  debugFile.ReportWriteError = [this](const std::string& text) { ReportWriteError(text); };
   setup.SaveEnvironment = [this] { environment.SaveSetupClick(); };
 
   console.Hooks.ApplyConfigDialog = [this] { setup.DialogToConfig(); };
@@ -71,7 +73,11 @@ System::System(EventLoop& loopRef, SerialPort& portsRef, Prompts& promptsRef, Ho
   h.InterlockEnabled = [this] { return setup.View.Interlock_enable.Checked(); };
   h.ServoEnabled = [this] { return setup.Flags.ServoEnabled != 0; };
   h.PlasmaMode = [this] { return environment.Env.PlasmaMode == 1; };
-  h.InitialiseController = [this] { (void)initialisation.InitialiseController(); };
+  h.InitialiseController = [this] {
+    // A controller that reports itself not initialised was powered up or reset.
+    const bool reset = (report.StateByte & 0x01) != 0;
+    if (initialisation.InitialiseController()) resume.ControllerReady(reset);
+  };
   h.ShowMaxSpeeds = [this](const std::string& text) { setup.View.Max_speeds.SetCaption(text); };
 
   ScriptHooks& sh = script.Hooks;
@@ -98,6 +104,9 @@ void System::Start() {
   LoadTravelFile();
   console.StartClock();
   console.Show();
+  // The console journals its jobs and offers to resume one that did not complete.
+  resume.EnableJournal();
+  resume.ArmOffer();
 }
 
 void System::LoadTravelFile() {
@@ -123,6 +132,8 @@ void System::ReportLoadError(const std::string& text) {
 }
 
 void System::ReportSaveError(const std::string& text) { prompts.Warning(text); }
+
+void System::ReportWriteError(const std::string& text) { ReportLoadError(text); }
 
 void System::RefreshDialog() { setup.RefreshAfterLoad(); }
 

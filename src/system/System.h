@@ -29,6 +29,7 @@
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
 #include "system/JobClock.h"
+#include "system/JobResume.h"
 #include "system/SystemAdapters.h"
 #include "tools/DiagnosticsWindow.h"
 #include "tools/ProbeBox.h"
@@ -114,6 +115,8 @@ class System : private LinkConsole, private ConfigEvents {
   // The service windows: tool changer and diagnostics.
   TTC_menu toolChanger{sender, polling, report, console.State, flags};
   TTest diagnostics{sender, polling, report, console, flags, home};
+  // The job journal between run control and the engines, and the resume it offers.
+  JobResume resume{*this};
 
   // Reads Spooler.cfg (and the machine file it names), shows the console, starts its Clock
   // and opens the connection window, whose Wait_clock then auto-connects.
@@ -124,6 +127,9 @@ class System : private LinkConsole, private ConfigEvents {
 
   // Where configuration loading and saving report.
   ConfigIo ConfigOutput() { return ConfigIo{home, *this, out}; }
+  // A file written without the operator asking (History.lst, Speed_table.txt, debug.txt,
+  // Spooler.cfg at connection, Window.cfg) failed: the message lines and `errors`.
+  void ReportWriteError(const std::string& text) override;
 
  private:
   // Connects run control, the engines and the debug log to the rest (SystemJobs.cpp).

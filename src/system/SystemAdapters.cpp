@@ -85,6 +85,10 @@ bool MachineAdapter::ReadControllerTable() { return s_.tableRead.ReadControllerT
 bool MachineAdapter::InterlockEnabled() const { return s_.setup.View.Interlock_enable.Checked(); }
 bool MachineAdapter::AutoSpindleStopChecked() const { return s_.setup.View.Auto_Spindle_Stop.Checked(); }
 
+std::string MachineAdapter::SetUpBlocked() const { return s_.status.SetUpBlocked(); }
+
+void MachineAdapter::AddFaultHistory(const std::string& text) { s_.jumpbox.AddFaultHistory(text); }
+
 // --- MotionAdapter ---
 
 void MotionAdapter::QueueCommand(const CommandRecord& record) { s_.link.QueueCommand(record); }
@@ -114,6 +118,7 @@ void LinkEventsAdapter::ConsoleConnected(bool connected) {
   v.Functions1.SetEnabled(connected);
   if (connected) {
     s_.console.State.NeedsInitialisation = true;
+    s_.console.State.InitHeld = false;
     v.Running.SetCaption("Local");
     s_.console.SetConsoleIdle(true);
   } else {
@@ -127,7 +132,12 @@ bool LinkEventsAdapter::LinkChangeAllowed() const {
   return state.Operation == LongOperation::None && !state.JobActive;
 }
 
-bool LinkEventsAdapter::SaveEnvironment() { return s_.environment.SaveEnvironment(); }
+bool LinkEventsAdapter::SaveEnvironment() {
+  std::string why;
+  if (s_.environment.SaveEnvironment(&why)) return true;
+  s_.ReportWriteError(std::string("Cannot save ") + kEnvironmentFile + ": " + why);
+  return false;
+}
 
 void LinkEventsAdapter::ShowTransferSpeed(const std::string& caption, int position, Color color) {
   Control& bar = s_.console.View.usbspdBar1;

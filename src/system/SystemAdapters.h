@@ -68,6 +68,8 @@ class MachineAdapter : public MachineActions, public InitialisationPorts {
   bool ReadControllerTable() override;
   bool InterlockEnabled() const override;
   bool AutoSpindleStopChecked() const override;
+  std::string SetUpBlocked() const override;
+  void AddFaultHistory(const std::string& text) override;
 
  private:
   System& s_;

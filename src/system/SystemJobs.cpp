@@ -4,13 +4,14 @@
 namespace wendlar {
 
 void System::WireJobs() {
-  run.SetRunner(&engines);
+  run.SetRunner(&resume);
   manual.Context.debug = &debugFile;
   segments.SetDebugLog(&debugFile);
   motion.GcodeFeed = [this] { return engines.Gcode.CurrentFeed; };
   motion.SpoolXY = [this] { return engines.Spool.SpoolXYFeed; };
   motion.SpoolZ = [this] { return engines.Spool.SpoolZFeed; };
   status.Hooks.ShowToolChangePrompt = [this] { run.ShowToolChangePrompt(); };
+  status.Hooks.JobEnded = [this] { resume.JobEnded(); };
 
   RunHooks& r = run.Hooks;
   // The table is read back only while the planner's copy is empty.

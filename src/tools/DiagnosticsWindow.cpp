@@ -313,8 +313,9 @@ RamCheck TTest::ReadRam(bool save) {
     View.vars.AddItem(std::to_string(kRamTestBlocks) + " blocks good");
   }
   // A read cut short would replace an earlier complete file with part of one.
-  if (save && check.End == TestEnd::Done && !home_.WriteLinesAtomic(kRamTestFile, file)) {
-    View.vars.AddItem("Error writing Ramtest.txt");
+  std::string why;
+  if (save && check.End == TestEnd::Done && !home_.WriteLinesAtomic(kRamTestFile, file, &why)) {
+    View.vars.AddItem("Error writing " + home_.Resolve(kRamTestFile).string() + ": " + why);
   }
   return check;
 }

@@ -166,8 +166,9 @@ void TProbeBox::WriteProbePoint(double x, double y, double z) {
 }
 
 bool TProbeBox::FlushPoints() {
-  if (links_.home.WriteLinesAtomic(kProbeFileName, points_)) return true;
-  Fail("Cannot write " + links_.home.Resolve(kProbeFileName).string());
+  std::string why;
+  if (links_.home.WriteLinesAtomic(kProbeFileName, points_, &why)) return true;
+  Fail("Cannot write " + links_.home.Resolve(kProbeFileName).string() + ": " + why);
   return false;
 }
 

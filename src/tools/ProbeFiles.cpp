@@ -77,8 +77,8 @@ std::optional<std::vector<std::string>> ReadPointFile(const HomeDir& home, std::
 
 ConversionResult Write(const HomeDir& home, std::string_view fileName, const std::vector<std::string>& lines,
                        ConversionResult result) {
-  errno = 0;
-  if (!home.WriteLinesAtomic(fileName, lines)) return Failed("Cannot create " + home.Resolve(fileName).string() + ": " + Reason());
+  std::string why;
+  if (!home.WriteLinesAtomic(fileName, lines, &why)) return Failed("Cannot create " + home.Resolve(fileName).string() + ": " + why);
   result.ok = true;
   return result;
 }

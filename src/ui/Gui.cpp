@@ -226,9 +226,14 @@ void Gui::WireConsole() {
 
   console_->SetOnClose([this] {
     const QSize size = console_->ClientSize();
-    // Losing the size is no reason to keep the program from closing.
-    (void)sys_.home.WriteLinesAtomic(kWindowFile, {"[Console size]", std::to_string(size.width()),
-                                                   std::to_string(size.height())});
+    // Losing the size is no reason to keep the program from closing; it is said on
+    // standard error, the one place left to read it.
+    std::string why;
+    if (!sys_.home.WriteLinesAtomic(kWindowFile, {"[Console size]", std::to_string(size.width()),
+                                                  std::to_string(size.height())},
+                                    &why)) {
+      sys_.ReportWriteError("Cannot save " + sys_.home.Resolve(kWindowFile).string() + ": " + why);
+    }
     sys_.run.CloseConsole(sys_.link.Connected);
     // The connection window and the dialogs go with the console.
     QApplication::quit();

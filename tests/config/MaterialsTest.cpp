@@ -161,7 +161,7 @@ TEST_F(MaterialsTest, UnwritableFileSaysWhy) {
   const std::string expected =
       "Material file save error # material.lst: " + (dir.Path() / "material.lst").string() + " is a folder";
   EXPECT_EQ(out.str(), expected + "\n");
-  EXPECT_EQ(events.Messages, std::vector<std::string>{expected});
+  EXPECT_EQ(events.WriteErrors, std::vector<std::string>{expected});
   EXPECT_TRUE(events.SaveErrors.empty()) << "no message box for a save the operator did not ask for";
   picker->Save_itClick();
   EXPECT_EQ(events.SaveErrors, std::vector<std::string>{expected});

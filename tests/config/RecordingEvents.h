@@ -15,12 +15,14 @@ class RecordingConfigEvents : public ConfigEvents {
   std::vector<std::string> Messages;
   std::vector<std::string> LoadErrors;
   std::vector<std::string> SaveErrors;
+  std::vector<std::string> WriteErrors;
   int Refreshes = 0;
 
   void ShowProgress(const std::string& text) override { Progress.push_back(text); }
   void ShowMessage(const std::string& text) override { Messages.push_back(text); }
   void ReportLoadError(const std::string& text) override { LoadErrors.push_back(text); }
   void ReportSaveError(const std::string& text) override { SaveErrors.push_back(text); }
+  void ReportWriteError(const std::string& text) override { WriteErrors.push_back(text); }
   void RefreshDialog() override { ++Refreshes; }
 };
 

@@ -154,12 +154,25 @@ TEST_F(WorkOffsetsTest, FaultHistoryAppendsEveryFault) {
   EXPECT_EQ(SplitLines(dir.Read("History.lst")).size(), 3u);
 }
 
-TEST_F(WorkOffsetsTest, AFailingAppendKeepsTheLineInTheList) {
+TEST_F(WorkOffsetsTest, AFailingAppendKeepsTheLineInTheListAndIsSaidOnceUntilItWorksAgain) {
   std::filesystem::create_directory(dir.Path() / "History.lst");
   TJumpbox& jump = Create();
   jump.AddFaultHistory("Stopped by Click");
-  ASSERT_EQ(jump.View.Fault_list.Items().size(), 1u);
+  jump.AddFaultHistory("Servo Fault");
+  ASSERT_EQ(jump.View.Fault_list.Items().size(), 2u);
   EXPECT_EQ(jump.View.Fault_list.Items()[0], "08:00:00- 05/01/2026 * Stopped by Click");
+  const std::string said = "Cannot add to " + (dir.Path() / "History.lst").string() + ": Is a directory";
+  EXPECT_EQ(events.WriteErrors, std::vector<std::string>{said});
+
+  std::filesystem::remove(dir.Path() / "History.lst");
+  jump.AddFaultHistory("Data sumcheck error");
+  home.LimitFreeSpace(10);
+  jump.AddFaultHistory("Ram sumcheck error");
+  EXPECT_EQ(events.WriteErrors.size(), 2u);
+  EXPECT_EQ(events.WriteErrors.back(), "Cannot add to " + (dir.Path() / "History.lst").string() +
+                                           ": No space left on device");
+  // The line that did not fit is cut off whole; the earlier one stays.
+  EXPECT_EQ(dir.Read("History.lst"), "08:00:00- 05/01/2026 * Data sumcheck error\r\n");
 }
 
 }  // namespace

@@ -75,6 +75,40 @@ TEST(Initialisation, NotInitialisedControllerIsBroughtUpOnceInOrder) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "V12345"), lines.end());
 }
 
+// A fault latched while the controller is set up ends the set-up where it is: no Z move and
+// no reset (which would clear the fault unseen) follow it, and no set-up starts by itself.
+// The operator's reset lets it start again.
+TEST(Initialisation, AFaultOnTheWayEndsItBeforeAnythingMovesOrResets) {
+  SimSystem rig;
+  System& s = *rig.sys;
+  size_t from = 0;
+  // The sequence runs inside one timer handler: the fault comes from within it, after the
+  // controller's reset and before the acceleration records.
+  s.console.View.SetOnChange([&](const Control& c) {
+    if (c.Name() == "Progress" && c.Caption() == "Please wait.. Accel params" && from == 0) {
+      from = rig.sim.TraceRecords().size();
+      rig.sim.TripOvertravel();
+    }
+  });
+  ASSERT_TRUE(rig.Connect());
+  ASSERT_TRUE(rig.RunUntil([&] { return from != 0 && !s.console.State.Initialising; }, 30000));
+  rig.RunMs(3000);
+
+  EXPECT_EQ(s.console.View.Progress.Caption().rfind("Initialisation stopped: Overtravel", 0), 0u)
+      << s.console.View.Progress.Caption();
+  EXPECT_EQ(s.jumpbox.View.Fault_list.Items().size(), 1u);
+  EXPECT_TRUE(s.console.View.Functions1.Enabled());
+  EXPECT_EQ(s.console.State.Operation, LongOperation::None);
+  for (const auto& r : rig.Records(from)) EXPECT_EQ(r[0], 11) << "only the acceleration records follow the fault";
+  EXPECT_NE(rig.sim.StateByte() & 0x20, 0) << "the overtravel is still latched";
+  EXPECT_EQ(s.status.State(), MachineState::Alarm);
+
+  s.initialisation.RunningClick();
+  ASSERT_TRUE(rig.RunUntil([&] { return s.console.View.Progress.Caption() == "Ready"; }, 30000))
+      << s.console.View.Progress.Caption();
+  EXPECT_EQ(rig.sim.StateByte() & 0x21, 0);
+}
+
 TEST(Initialisation, OptionFlagsByte) {
   EXPECT_EQ(OptionFlagsByte(false, false, true, false), 0xC4);
   EXPECT_EQ(OptionFlagsByte(false, false, false, false), 0xD4);

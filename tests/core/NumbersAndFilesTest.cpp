@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "core/HomeDir.h"
@@ -67,11 +70,34 @@ TEST(HomeDir, WritesWholeFilesWithCrLfResolvesNamesWithoutRegardToCaseAndKeepsOl
   EXPECT_EQ(*home.ReadLines("mixed.txt"), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_FALSE(home.ReadLines("absent.txt"));
 
-  // A write that fails keeps the old file.
+  // A write that fails keeps the old file and says why.
   dir.Write("keep.cfg", "old");
+  std::string why;
   HomeDir missing(dir.Path() / "no-such-folder");
-  EXPECT_FALSE(missing.WriteTextAtomic("keep.cfg", "new"));
+  EXPECT_FALSE(missing.WriteTextAtomic("keep.cfg", "new", &why));
+  EXPECT_EQ(why, "No such file or directory");
+
+  // A program folder nobody may write in; root writes through permissions, but not into sysfs.
+  std::filesystem::create_directory(dir.Path() / "locked");
+  std::filesystem::permissions(dir.Path() / "locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const std::filesystem::path locked = ::geteuid() == 0 ? std::filesystem::path("/sys") : dir.Path() / "locked";
+  why.clear();
+  EXPECT_FALSE(HomeDir(locked).WriteLinesAtomic("keep.cfg", {"new"}, &why));
+  EXPECT_TRUE(why == "Permission denied" || why == "Read-only file system") << why;
+  std::filesystem::permissions(dir.Path() / "locked", std::filesystem::perms::owner_all);
+
+  // A device with no room: the kernel's own full disk, and the seam's.
+  std::filesystem::create_symlink("/dev/full", dir.Path() / "full.lst");
+  EXPECT_FALSE(home.AppendLine("full.lst", "line", &why));
+  EXPECT_EQ(why, "No space left on device");
+  home.LimitFreeSpace(2);
+  why.clear();
+  EXPECT_FALSE(home.WriteTextAtomic("keep.cfg", "new content", &why));
+  EXPECT_EQ(why, "No space left on device");
   EXPECT_EQ(dir.Read("keep.cfg"), "old");
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path())) {
+    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST(TableReadBack, SlowReadOfTheEightBitControllerFillsTheTableAndTheFileOrSays
   std::filesystem::remove(rig.dir.Path() / "d_table.txt");
   std::filesystem::create_directory(rig.dir.Path() / "d_table.txt");
   EXPECT_FALSE(s.tableRead.SaveControllerTable());
-  EXPECT_EQ(s.console.View.Progress.Caption(), "Error creating d_table file");
+  EXPECT_EQ(s.console.View.Progress.Caption(), "Error creating d_table file: it is a folder");
 }
 
 TEST(TableReadBack, FastReadOfTheThirtyTwoBitControllerRepairsItsMarkers) {

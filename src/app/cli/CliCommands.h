@@ -46,5 +46,6 @@ void RegisterSimCommand(CommandTable& commands);
 void RegisterCheckCommand(CommandTable& commands);
 void RegisterRunCommand(CommandTable& commands);
 void RegisterScriptCommand(CommandTable& commands);
+void RegisterReplayCommand(CommandTable& commands);
 
 }  // namespace wendlar::cli

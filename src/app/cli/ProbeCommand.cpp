@@ -240,14 +240,15 @@ int RunConvert(const ConvertOptions& o) {
     return 1;
   }
   const HomeDir out(std::filesystem::current_path());
-  if (!o.q3d.empty() && !out.WriteLinesAtomic(Absolute(o.q3d), facets)) {
-    std::cerr << "probe-dxf: cannot create " << o.q3d << "\n";
+  std::string why;
+  if (!o.q3d.empty() && !out.WriteLinesAtomic(Absolute(o.q3d), facets, &why)) {
+    std::cerr << "probe-dxf: cannot create " << o.q3d << ": " << why << "\n";
     return 1;
   }
   int faces = 0;
   const auto dxf = DxfFromFacets(facets, &faces);
-  if (!out.WriteLinesAtomic(Absolute(o.output), dxf)) {
-    std::cerr << "probe-dxf: cannot create " << o.output << "\n";
+  if (!out.WriteLinesAtomic(Absolute(o.output), dxf, &why)) {
+    std::cerr << "probe-dxf: cannot create " << o.output << ": " << why << "\n";
     return 1;
   }
   std::cout << "Wrote " << o.output << ": " << faces << " 3DFACE entities from rows of " << r.rowCount

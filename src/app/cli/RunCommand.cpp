@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +20,9 @@
 #include "app/cli/MachinePorts.h"
 #include "config/ConfigFile.h"
 #include "job/JobCheck.h"
+#include "link/serial/SessionRecord.h"
 #include "sim/SimController.h"
+#include "system/JobJournal.h"
 #include "system/System.h"
 
 namespace wendlar::cli {
@@ -33,6 +37,8 @@ struct RunOptions {
   bool metric = false;
   bool force = false;
   int fromLine = 0;
+  bool resume = false;      // from the line the job journal holds
+  std::string record;       // session record of every line exchanged
 };
 
 // Only this flag is shared with the signal handler. The link tests it before every line it
@@ -129,6 +135,16 @@ class JobRun {
     sim_ = std::move(machine.sim);
     ports_ = std::move(machine.ports);
     const int portIndex = machine.portIndex;
+    if (!options_.record.empty()) {
+      record_.open(options_.record, std::ios::binary | std::ios::trunc);
+      if (!record_) {
+        std::cerr << "run: cannot write the session record " << options_.record << ": " << std::strerror(errno) << "\n";
+        return 2;
+      }
+      recordedPorts_ = std::move(ports_);
+      ports_ = std::make_unique<RecordingSerialPort>(*recordedPorts_, record_,
+                                                     [loop = loop_.get()] { return loop->NowUs(); });
+    }
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;
@@ -150,6 +166,9 @@ class JobRun {
       SetMetricUnits(sys.config.Units);
     }
     sys.console.StartClock();
+    // A run on simulated time is no machine's job: it leaves the journal alone.
+    if (!options_.fast) sys.resume.EnableJournal();
+    if (options_.resume && !ReadResume(file)) return resumeCode_;
 
     std::cerr << "Connecting to " << (options_.simulator ? "the simulated controller" : options_.port) << "..."
               << std::endl;
@@ -159,17 +178,23 @@ class JobRun {
       std::cerr << std::endl;
       return 2;
     }
+    // A set-up that a fault ended, or a controller that went away, ends the wait too.
     const bool ready = loop_->WaitUntil(
         [&] {
           return (sys.console.View.Progress.Caption() == "Ready" && !sys.console.State.Initialising) ||
-                 gInterrupt.load();
+                 gInterrupt.load() || sys.console.State.InitHeld || !sys.link.Connected;
         },
         kInitialiseWaitMs);
     if (gInterrupt.load()) {
       std::cerr << "run: interrupted before the job started\n";
       return 1;
     }
-    if (!ready) {
+    if (sys.console.State.InitHeld && sys.status.State() == MachineState::Alarm) {
+      std::cerr << "run: the controller is in alarm (" << sys.console.View.Progress.Caption()
+                << "); clear the fault and reset the controller, then run again\n";
+      return 1;
+    }
+    if (!ready || sys.console.State.InitHeld || !sys.link.Connected) {
       std::string state = sys.console.View.Progress.Caption();
       if (state.empty() || state == " ") state = "it did not report ready within " + std::to_string(kInitialiseWaitMs / 1000) + " s";
       std::cerr << "run: the controller was not initialised (" << state << ")\n";
@@ -186,6 +211,13 @@ class JobRun {
       return 1;
     }
 
+    if (options_.resume && options_.fromLine > 1 && sys.resume.ControllerWasReset()) {
+      // Nobody at a terminal to say the machine has been homed: no resume.
+      if (!prompts_.AskYesNo(std::string(kHomeBeforeResume) + " Resume anyway?")) {
+        std::cerr << "run: not resumed\n";
+        return 1;
+      }
+    }
     if (!Prepare(file)) return refused_ ? 1 : 2;
     return RunToEnd();
   }
@@ -196,6 +228,47 @@ class JobRun {
     const double uf = sys.config.Units.UnitsFactor;
     std::cerr << "Resuming at " << what << " " << options_.fromLine << " from X" << sys.engines.ResumeX / uf
               << " Y" << sys.engines.ResumeY / uf << " Z" << sys.engines.ResumeZ / uf << std::endl;
+  }
+
+  // --resume: the journal must hold this job, not completed, and the file, the units and
+  // the work offset must be as they were when it ran.
+  bool ReadResume(const std::filesystem::path& file) {
+    System& sys = *sys_;
+    const JournalRead read = ReadJournal(sys.home);
+    const std::string journal = sys.home.Resolve(kJournalFile).string();
+    resumeCode_ = 2;
+    switch (read.State) {
+      case JournalState::None:
+        std::cerr << "run: there is no job journal (" << journal << "): nothing to resume\n";
+        return false;
+      case JournalState::Damaged:
+        std::cerr << "run: the job journal " << journal << " is damaged (" << read.Problem
+                  << ") and is not trusted; run the job without --resume, from a line you choose with --from-line\n";
+        return false;
+      case JournalState::Completed:
+        std::cerr << "run: the last job journalled, " << read.Job.File << ", completed: nothing to resume\n";
+        return false;
+      case JournalState::Open:
+        break;
+    }
+    const JournalJob& job = read.Job;
+    std::error_code ec;
+    if (!std::filesystem::equivalent(file, job.File, ec)) {
+      std::cerr << "run: the job journal holds " << job.File << ", not " << options_.file << "\n";
+      return false;
+    }
+    resumeCode_ = 1;
+    const std::string problem = sys.resume.ResumeProblem(job);
+    if (!problem.empty()) {
+      std::cerr << "run: cannot resume " << job.File << " from line " << job.Line << ": " << problem << "\n";
+      return false;
+    }
+    sys.resume.UseJournalledOffset(job);
+    options_.fromLine = job.Line;
+    std::cerr << "Resume " << job.File << " from line " << job.Line << " (last executed)";
+    if (!job.Ended.empty()) std::cerr << "; it ended: " << job.Ended;
+    std::cerr << std::endl;
+    return true;
   }
 
   // The whole job is read before anything is sent; a refused job prints why.
@@ -418,15 +491,19 @@ class JobRun {
     return 1;
   }
 
-  const RunOptions& options_;
+  RunOptions options_;
   const CliContext& context_;
   TerminalPrompts prompts_;
   std::unique_ptr<EventLoop> loop_;
   std::unique_ptr<sim::SimController> sim_;
+  // With --record the ports the link uses write to record_ and forward to recordedPorts_.
+  std::ofstream record_;
+  std::unique_ptr<SerialPort> recordedPorts_;
   std::unique_ptr<SerialPort> ports_;
   std::unique_ptr<System> sys_;
   bool spool_ = false;
   bool refused_ = false;
+  int resumeCode_ = 2;
   int total_ = 0;
   size_t historyFrom_ = 0;
   size_t messagesFrom_ = 0;
@@ -454,9 +531,15 @@ void RegisterRunCommand(CommandTable& commands) {
       ->needs(simulator);
   sub->add_flag("--metric", options->metric, "The machine works in millimetres");
   sub->add_flag("--force", options->force, "Run a job that leaves the machine's travel");
-  sub->add_option("--from-line", options->fromLine,
-                  "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent")
-      ->check(CLI::PositiveNumber);
+  auto* fromLine = sub->add_option(
+      "--from-line", options->fromLine,
+      "Resume at this line of a G-code program or record of a spooler job: those before it are read, not sent");
+  fromLine->check(CLI::PositiveNumber);
+  sub->add_flag("--resume", options->resume,
+                "Resume the job where the job journal says the machine was when it stopped, crashed or lost power")
+      ->excludes(fromLine);
+  sub->add_option("--record", options->record,
+                  "Write every line exchanged with the controller, with its time, to this file (see replay)");
 }
 
 }  // namespace wendlar::cli

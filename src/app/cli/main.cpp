@@ -24,5 +24,6 @@ int main(int argc, char** argv) {
   wendlar::cli::RegisterProbeCommands(commands);
   wendlar::cli::RegisterScriptCommand(commands);
   wendlar::cli::RegisterTravelCommand(commands);
+  wendlar::cli::RegisterReplayCommand(commands);
   return commands.Run(argc, argv);
 }
