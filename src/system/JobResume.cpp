@@ -174,6 +174,7 @@ bool JobResume::ScanSpoolFile(const std::string& path) { return sys_.engines.Sca
 void JobResume::CloseSpoolFile() { sys_.engines.CloseSpoolFile(); }
 void JobResume::ResetRunCounters() { sys_.engines.ResetRunCounters(); }
 bool JobResume::PreflightJob() { return sys_.engines.PreflightJob(); }
+std::string JobResume::JobLeavesTravel() const { return sys_.engines.JobLeavesTravel(); }
 
 void JobResume::RunGcodeJob() {
   BeginJob(false);

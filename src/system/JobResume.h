@@ -65,6 +65,7 @@ class JobResume : public JobRunner {
   void RunGcodeJob() override;
   void RunSpoolJob() override;
   bool PreflightJob() override;
+  std::string JobLeavesTravel() const override;
 
  private:
   void BeginJob(bool spool);
