@@ -8,14 +8,6 @@
 
 namespace wendlar {
 
-int64_t Nearest(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
-  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
-  // The default rounding mode rounds ties to even.
-  return static_cast<int64_t>(std::nearbyint(v));
-}
-
 std::string FormatFixed(double v, int decimals, int minWidth) {
   char buf[64];
   if (!std::isfinite(v)) v = 0.0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "core/HomeDir.h"
 #include "core/Numbers.h"
@@ -19,6 +20,19 @@ TEST(Numbers, NearestSendsExactHalvesToTheEvenNeighbour) {
   EXPECT_EQ(Nearest(2.5000001), 3);
   EXPECT_EQ(Nearest(std::nan("")), 0);
   EXPECT_EQ(Nearest(std::numeric_limits<double>::infinity()), std::numeric_limits<int64_t>::max());
+  // The same integer as the library's rounding wherever a fraction can still show: just
+  // below halves, beside 2^52 and 2^53, and a spread of values and magnitudes.
+  const double two52 = 4503599627370496.0;
+  std::vector<double> values = {0.49999999999999994, -0.49999999999999994, 0.5000000000000001, two52 - 0.5,
+                                two52 - 1.5, two52, two52 + 1, 2 * two52 + 2, -(two52 - 0.5), -two52 - 1, -0.0,
+                                1e-300, 8388607.5, -8388608.5};
+  uint64_t bits = 0x9e3779b97f4a7c15ull;
+  for (int i = 0; i < 200000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    values.push_back(std::ldexp(static_cast<double>(bits >> 11), -static_cast<int>(bits % 60)) * (i % 2 ? -1 : 1));
+    values.push_back(std::nextafter(std::round(values.back()) + 0.5, 0.0));
+  }
+  for (double v : values) ASSERT_EQ(Nearest(v), static_cast<int64_t>(std::nearbyint(v))) << v;
 }
 
 TEST(Numbers, FixedPointTextAndStrictParsing) {
