@@ -23,6 +23,7 @@ class TimerLoop::TimerHandle : public Timer {
     if (state_->loop != nullptr) {
       auto& list = state_->loop->timers_;
       list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+      state_->loop->timersChanged_ = true;
     }
     state_->enabled = false;
     state_->loop = nullptr;
@@ -42,7 +43,9 @@ class TimerLoop::TimerHandle : public Timer {
 
  private:
   void Restart() {
-    if (state_->loop != nullptr) state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
+    if (state_->loop == nullptr) return;
+    state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
+    state_->loop->timersChanged_ = true;
   }
   std::shared_ptr<TimerState> state_;
 };
@@ -62,6 +65,7 @@ std::unique_ptr<Timer> TimerLoop::CreateTimer(int intervalMs, bool enabled, Hand
   state->handler = std::move(handler);
   state->dueUs = NowUs() + int64_t{state->intervalMs} * 1000;
   timers_.push_back(state);
+  timersChanged_ = true;
   return std::make_unique<TimerHandle>(state);
 }
 
@@ -80,6 +84,7 @@ bool TimerLoop::RunDue() {
   const uint64_t pass = ++passes_;
   for (;;) {
     const int64_t now = NowUs();
+    if (now < EarliestDueUs()) break;
     TimerState* due = nullptr;
     for (const auto& t : timers_) {
       if (!t->enabled || t->inHandler || t->dueUs > now || t->firedInPass == pass) continue;
@@ -90,20 +95,30 @@ bool TimerLoop::RunDue() {
     const std::shared_ptr<TimerState> next = due->shared_from_this();
     next->firedInPass = pass;
     next->inHandler = true;
+    timersChanged_ = true;
     next->handler();
     next->inHandler = false;
     if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
+    timersChanged_ = true;
     ran = true;
   }
   return ran;
 }
 
+int64_t TimerLoop::EarliestDueUs() const {
+  if (timersChanged_) {
+    earliestDueUs_ = std::numeric_limits<int64_t>::max();
+    for (const auto& t : timers_) {
+      if (t->enabled && !t->inHandler) earliestDueUs_ = std::min(earliestDueUs_, t->dueUs);
+    }
+    timersChanged_ = false;
+  }
+  return earliestDueUs_;
+}
+
 int64_t TimerLoop::UsUntilNextEvent() const {
   if (!posted_.empty()) return 0;
-  int64_t best = std::numeric_limits<int64_t>::max();
-  for (const auto& t : timers_) {
-    if (t->enabled && !t->inHandler) best = std::min(best, t->dueUs);
-  }
+  const int64_t best = EarliestDueUs();
   if (best == std::numeric_limits<int64_t>::max()) return -1;
   return std::max<int64_t>(0, best - NowUs());
 }

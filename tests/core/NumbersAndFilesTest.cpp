@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "core/HomeDir.h"
@@ -33,6 +35,34 @@ TEST(Numbers, NearestSendsExactHalvesToTheEvenNeighbour) {
     values.push_back(std::nextafter(std::round(values.back()) + 0.5, 0.0));
   }
   for (double v : values) ASSERT_EQ(Nearest(v), static_cast<int64_t>(std::nearbyint(v))) << v;
+}
+
+// Read-outs are formatted for every position report: the text is printf's, to the digit,
+// also beside ties and where the sign drops off.
+TEST(Numbers, FixedPointTextIsPrintfsText) {
+  auto printed = [](double v, int decimals, int width) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
+    std::string text(buf);
+    if (text.find('-') != std::string::npos && text.find_first_of("123456789") == std::string::npos) {
+      text.erase(text.find('-'), 1);
+      if (static_cast<int>(text.size()) < width) text.insert(0, " ");
+    }
+    return text;
+  };
+  std::vector<double> values = {0.0005, 0.0015, -0.0005, 2.5, 0.125, -0.125, 1e11 + 0.5, 999.9996, -0.0004, 1e-9};
+  uint64_t bits = 0x243f6a8885a308d3ull;
+  for (int i = 0; i < 100000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    const double steps = static_cast<double>(static_cast<int64_t>(bits % 16777216) - 8388608);
+    values.push_back(steps / 1000.0 / (1 + static_cast<double>(bits >> 60)));  // read-outs of step counts
+    values.push_back(std::ldexp(static_cast<double>(bits >> 20), -static_cast<int>(bits % 50)) * (i % 2 ? -1 : 1));
+  }
+  for (double v : values) {
+    for (int decimals : {0, 2, 3, 4}) {
+      for (int width : {0, 3, 9}) ASSERT_EQ(FormatFixed(v, decimals, width), printed(v, decimals, width)) << v;
+    }
+  }
 }
 
 TEST(Numbers, FixedPointTextAndStrictParsing) {
