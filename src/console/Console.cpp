@@ -152,6 +152,7 @@ void Console::ClockTick() {
     View.ILOCK.SetVisible(false);
   }
   if (State.ServoFault) View.ServoF_Lab.SetVisible(!View.ServoF_Lab.Visible());
+  if (OnClockTick) OnClockTick();
 }
 
 std::string Console::FormatLength(double userUnits) const {

@@ -42,6 +42,8 @@ class Console {
   void StartClock();
   // One Clock tick: counts ClockTicks and blinks the door and servo-fault labels.
   void ClockTick();
+  // Called at the end of every Clock tick.
+  std::function<void()> OnClockTick;
 
   // Position read-out after a position report: X, Y and the third field, which is W when
   // `thirdIsW` (the selector's bit 7) and Z otherwise; all in steps.

@@ -15,6 +15,8 @@ struct ConsoleView : ViewModel {
   Control Running{*this, "Running"};
   Control Machine_state{*this, "Machine_state"};  // the large one-word state
   Control Progress{*this, "Progress"};
+  Control Job_time{*this, "Job_time"};          // the loaded job's machine time
+  Control Estimate_bar{*this, "Estimate_bar"};  // while that time is being estimated
   Control Micros{*this, "Micros"};
   Control Cvelo{*this, "Cvelo"};
   Control ILOCK{*this, "ILOCK"};

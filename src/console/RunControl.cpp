@@ -95,6 +95,7 @@ bool RunControl::ChooseSpoolFile(const std::string& path) {
   if (runner_ != nullptr) runner_->CloseSpoolFile();
   s.SpoolReady = runner_ != nullptr && runner_->ScanSpoolFile(path);
   status_.Run.JobDisplayName = path;
+  if (Hooks.JobLoaded) Hooks.JobLoaded(s.SpoolReady ? path : std::string(), true);
   return s.SpoolReady;
 }
 
@@ -141,6 +142,7 @@ bool RunControl::PrepareGcodeFile(const std::string& path) {
   status_.Run.JobDisplayName = ShortJobName(path);
   v.Progress.SetCaption(status_.Run.JobDisplayName);
   v.Progress.SetFontColor(kBlack);
+  if (Hooks.JobLoaded) Hooks.JobLoaded(s.GcodeReady ? path : std::string(), false);
   return s.GcodeReady;
 }
 
@@ -191,6 +193,7 @@ void RunControl::RunJob() {
   }
   status_.Run.EndedEarly = false;
   status_.Run.EndReason.clear();
+  status_.Run.EndFault.clear();
 
   bool ran = false;
   if (s.JobMode == 2) {

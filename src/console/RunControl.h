@@ -41,6 +41,8 @@ struct RunHooks {
   std::function<bool()> ReadControllerTable;  // false when the read-back failed
   std::function<void()> EnableLimits;
   std::function<void(const std::string&)> AddFaultHistory;
+  // A job file is loaded and ready to run (path, spooler job), or none is (empty path).
+  std::function<void(const std::string&, bool)> JobLoaded;
   std::function<bool()> DebugFileEnabled;     // diagnostics menu "Enable Debug file"
   std::function<void()> CreateDebugFile;      // "debug.txt", created empty
   std::function<void()> CloseDebugFile;

@@ -244,12 +244,17 @@ void StatusReaction::FinishJob(bool hostEnded, const std::string& inputs, uint8_
   }
   if (hostEnded || BufferNotEmpty() || faulted || Run.EndedEarly) {
     Run.JobCompleted = false;
-    if (Has(st, kStopButton)) History("Stop Button pressed on controller!");
-    if (Has(st, kOvertravel)) History("Overtravel " + inputs);
-    if (Has(st, kDataChecksum)) History("Data sumcheck error");
-    if (Has(st, kRamChecksum)) History("Ram sumcheck error");
-    if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) History("Stopped by Click");
-    if (Has(st, kNotInitialised)) History("Controller reset: Not Initialzed");
+    // The first of these is also what a caller without the history names as the cause.
+    auto fault = [&](const std::string& text) {
+      History(text);
+      if (Run.EndFault.empty()) Run.EndFault = text;
+    };
+    if (Has(st, kStopButton)) fault("Stop Button pressed on controller!");
+    if (Has(st, kOvertravel)) fault("Overtravel " + inputs);
+    if (Has(st, kDataChecksum)) fault("Data sumcheck error");
+    if (Has(st, kRamChecksum)) fault("Ram sumcheck error");
+    if (Has(st, kStoppedByClick) && !s.DoorOpen && !s.ServoFault) fault("Stopped by Click");
+    if (Has(st, kNotInitialised)) fault("Controller reset: Not Initialzed");
     const std::string& reason = Run.EndReason;
     if (!reason.empty() && reason != "Controller not responding") History(reason);
     // The reason stays where the operator looks; the controller's own faults show in Running.

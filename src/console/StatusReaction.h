@@ -31,6 +31,7 @@ struct RunState {
   // must not call it completed, however empty the controller's buffer is.
   bool EndedEarly = false;
   std::string EndReason;         // why, when the controller's state bits do not say it
+  std::string EndFault;          // the controller's fault that ended it, as the history says it
   bool EndedBySilence = false;   // a silence ended the job: a controller that wakes is stopped
   JobProgress Progress;          // the line the controller executes
 };

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <optional>
+#include <ostream>
 #include <string>
+#include <utility>
 
 namespace wendlar {
 
@@ -27,6 +29,26 @@ class Prompts {
   virtual std::optional<std::string> OpenFile(const FileDialog& dialog) = 0;
   virtual std::optional<std::string> SaveFile(const FileDialog& dialog) = 0;
   virtual std::optional<std::string> BrowseDirectory(const std::string& title, const std::string& start) = 0;
+};
+
+// Nobody is there to answer: every question means No, and warnings go to `warnings` (when
+// given) with `prefix` before them.
+class UnattendedPrompts : public Prompts {
+ public:
+  explicit UnattendedPrompts(std::ostream* warnings = nullptr, std::string prefix = {})
+      : warnings_(warnings), prefix_(std::move(prefix)) {}
+  void Warning(const std::string& text) override {
+    if (warnings_ != nullptr) *warnings_ << prefix_ << text << "\n";
+  }
+  bool AskYesCancel(const std::string&) override { return false; }
+  bool AskYesNo(const std::string&) override { return false; }
+  std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
+  std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
+  std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override { return std::nullopt; }
+
+ private:
+  std::ostream* warnings_;
+  std::string prefix_;
 };
 
 }  // namespace wendlar

@@ -20,7 +20,7 @@ std::string UnreadableReason(const std::filesystem::path& path) {
   return "it could not be read";
 }
 
-bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options, std::ostream& out) {
+ConfigState CheckConfig(const CheckOptions& options) {
   ConfigState config;
   SetDefaultConfig(config.Config);
   if (options.Metric) {
@@ -31,6 +31,11 @@ bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options
     SetInchUnits(config.Units);
   }
   config.ToolAboveWorkNow = config.Config.Tool_above_work;
+  return config;
+}
+
+bool CheckJobFile(const std::filesystem::path& path, const CheckOptions& options, std::ostream& out) {
+  const ConfigState config = CheckConfig(options);
   const bool spool = IsSpoolJobFile(path);
   out << "Checking " << path.filename().string() << (spool ? " as a spooler job" : " as a G-code program")
       << (options.Metric ? ", metric" : ", inch") << " configuration\n";

@@ -5,11 +5,16 @@
 #include <ostream>
 #include <string>
 
+#include "config/MachineConfig.h"
+
 namespace wendlar {
 
 struct CheckOptions {
   bool Metric = false;  // the machine configuration is metric (default: inch)
 };
+
+// The default machine configuration that `check` reads jobs with.
+[[nodiscard]] ConfigState CheckConfig(const CheckOptions& options);
 
 // Pre-flights a G-code program or a spooler job (*.VRJ) on the default machine and prints its
 // drawing limits, counts, messages and every refusal with its line. True when the job would

@@ -28,6 +28,7 @@
 #include "link/serial/SerialPort.h"
 #include "motion/SegmentBuffer.h"
 #include "motion/SpeedTables.h"
+#include "system/JobClock.h"
 #include "system/SystemAdapters.h"
 #include "tools/DiagnosticsWindow.h"
 #include "tools/ProbeBox.h"
@@ -100,6 +101,8 @@ class System : private LinkConsole, private ConfigEvents {
   DebugFile debugFile{home};
   RunControl run;
   JobEngines engines;
+  // The loaded job's machine time, estimated in the background, and its time left.
+  JobClock jobClock{*this};
 
   // Probing: the 3D digitiser, the tool touch-off and the corner finder.
   TProbeBox probe{manual.Context, ProbeLinks{polling, report, status.Run.ProbeRunning, home}};

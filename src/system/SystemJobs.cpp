@@ -22,6 +22,8 @@ void System::WireJobs() {
   r.SpoolerFolder = [this] { return environment.View.Spoolerfiles.Caption(); };
   r.GcodeFolder = [this] { return environment.View.Gcodefiles.Caption(); };
   r.ChooseJobMode = [this](int mode) { consoleSettings.ChooseJobMode(mode); };
+  r.JobLoaded = [this](const std::string& path, bool spool) { jobClock.JobLoaded(path, spool); };
+  console.OnClockTick = [this] { jobClock.Tick(); };
 
   EngineHooks& e = engines.Hooks;
   e.ApplyConfigDialog = [this] { setup.DialogToConfig(); };

@@ -52,14 +52,21 @@ void Grows(QWidget* w, int minWidth, int minHeight) {
 QLayout* TopRow(Ui::Spool& f) {
   auto* row = Tight(new QHBoxLayout);
   for (QLabel* l : {f.Running, f.Progress, f.Micros}) l->setMinimumHeight(24);
-  f.Running->setMinimumWidth(140);
-  f.Progress->setMinimumWidth(120);
+  f.Running->setMinimumWidth(120);
+  f.Progress->setMinimumWidth(100);
   f.Micros->setMinimumWidth(80);
+  // The job's time above the thin bar that fills while it is being estimated.
+  auto* time = Tight(new QVBoxLayout, 0, 0);
+  f.Job_time->setMinimumSize(120, 18);
+  f.Estimate_bar->setFixedHeight(6);
+  Add(time, f.Job_time);
+  Add(time, f.Estimate_bar);
   // The state in one word, large, where the eye lands first.
   f.Machine_state->setMinimumSize(100, 24);
   Add(row, f.Machine_state, 2);
   Add(row, f.Running, 3);
-  Add(row, f.Progress, 5);
+  Add(row, f.Progress, 4);
+  row->addLayout(time, 3);
   Add(row, f.Micros, 2);
   return row;
 }

@@ -98,6 +98,9 @@ TEST(ConsoleWithSimulator, ConnectsJogsRunsAJobAndStopsOne) {
   EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Running->text() == "Local"; }, 10000))
       << w.Form().Running->text().toStdString();
   EXPECT_EQ(controller.Overruns(), 0u);
+  // The job's time shows again once it is over.
+  EXPECT_TRUE(loop.WaitUntil([&] { return w.Form().Job_time->text().startsWith("about"); }, 10000))
+      << w.Form().Job_time->text().toStdString();
 
   SaveShot(&w, "console-completed.png");
 

@@ -128,6 +128,9 @@ class JobRun {
     sys_ = std::make_unique<System>(*loop_, *ports_, prompts_, context_.Home(), std::cout);
     System& sys = *sys_;
     sys.flags.StopSignal = &gInterrupt;
+    // A fast run is itself the estimate; a real one estimates in the background for its
+    // time left.
+    sys.jobClock.SetEnabled(!options_.fast);
     // Settings and the machine file come from the program directory when it has them.
     if (std::filesystem::exists(sys.home.Resolve(kEnvironmentFile))) (void)sys.environment.LoadEnvironment();
     if (options_.metric) {
@@ -332,8 +335,10 @@ class JobRun {
     }
   }
 
-  // The time left at the pace of the lines executed so far; empty until there is a pace.
+  // The time left from the job's estimate, or at the pace of the lines executed so far;
+  // empty until there is either.
   std::string Remaining(int done) const {
+    if (auto left = sys_->jobClock.RemainingUs()) return " (" + Clock(*left) + " left)";
     const int64_t elapsed = loop_->NowUs() - startUs_;
     if (done <= 0 || done >= total_ || elapsed <= 0) return "";
     return " (" + Clock(elapsed * (total_ - done) / done) + " left)";
@@ -356,7 +361,7 @@ class JobRun {
     // A line the reader refused stops the job early; the controller then finishes what it got.
     const bool completed = completedLine && sys.status.Run.JobCompleted && !interrupted_ && !noTerminal_ &&
                            !sys.engines.Continuing() && !sys.engines.LastRunStopped();
-    if (sim_ && options_.fast) {
+    if (sim_) {
       std::cout << "Simulated machine time: " << sim_->JobRunTimeUs() / 1e6 << " s\n";
       if (filled_) {
         std::cout << "Minimum buffer fill while streaming: " << minFill_ << "/" << sim_->BufferSize() << "\n";
@@ -373,6 +378,7 @@ class JobRun {
     std::string reason = sys.console.View.Progress.Caption();
     const std::string notCompleted = "Job not completed ! ";
     if (reason.rfind(notCompleted, 0) == 0) reason = reason.substr(notCompleted.size());
+    if (!sys.status.Run.EndFault.empty() && sys.status.Run.EndReason.empty()) reason = sys.status.Run.EndFault;
     if (sys.console.State.JobActive) reason = "the controller did not report the job's end";
     if (interrupted_) reason = "stopped by Ctrl+C";
     if (sys.engines.Continuing()) reason = "stopped for a tool change";

@@ -37,17 +37,6 @@ void OnScriptInterrupt(int) { gScriptInterrupt.store(true); }
 constexpr int64_t kReadyWaitMs = 60000;
 constexpr int kSignalWatchMs = 2;
 
-// A script asks nothing; a question would mean No.
-class NoQuestions : public Prompts {
- public:
-  void Warning(const std::string& text) override { std::cerr << "warning: " << text << "\n"; }
-  bool AskYesCancel(const std::string&) override { return false; }
-  bool AskYesNo(const std::string&) override { return false; }
-  std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override { return std::nullopt; }
-};
-
 int RunScript(const ScriptOptions& options, const CliContext& context) {
   if (options.file.empty() == options.line.empty()) {
     std::cerr << "script: give a script FILE or --line TEXT\n";
@@ -84,7 +73,7 @@ int RunScript(const ScriptOptions& options, const CliContext& context) {
     portIndex = port->AddDevicePath(options.port);
     ports = std::move(port);
   }
-  NoQuestions prompts;
+  UnattendedPrompts prompts{&std::cerr, "warning: "};
   System sys(*loop, *ports, prompts, context.Home(), std::cout);
   gScriptInterrupt.store(false);
   sys.flags.StopSignal = &gScriptInterrupt;

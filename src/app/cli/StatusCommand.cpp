@@ -23,24 +23,13 @@ struct StatusArgs {
   int firmware = 110;
 };
 
-// Prompts nobody can answer: a status query asks nothing, and a question means No.
-class NoPrompts : public Prompts {
- public:
-  void Warning(const std::string& text) override { std::cerr << text << "\n"; }
-  bool AskYesCancel(const std::string&) override { return false; }
-  bool AskYesNo(const std::string&) override { return false; }
-  std::optional<std::string> OpenFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> SaveFile(const FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> BrowseDirectory(const std::string&, const std::string&) override { return std::nullopt; }
-};
-
 // The initialisation takes about 46 Clock ticks and the table read; this is ample.
 constexpr int64_t kReadyWaitMs = 60000;
 // After "Ready", long enough for a whole polling cycle to refresh every value.
 constexpr int64_t kSettleMs = 600;
 
 int Report(EventLoop& loop, SerialPort& ports, int portIndex, const HomeDir& home) {
-  NoPrompts prompts;
+  UnattendedPrompts prompts{&std::cerr};
   std::ostringstream quiet;  // configuration messages are not part of this report
   System sys(loop, ports, prompts, home, quiet);
   (void)sys.environment.LoadEnvironment();
