@@ -5,12 +5,13 @@
 
 namespace wendlar {
 
-struct TimerLoop::TimerState : std::enable_shared_from_this<TimerLoop::TimerState> {
+struct TimerLoop::TimerState {
   TimerLoop* loop = nullptr;
   uint64_t id = 0;
   int intervalMs = 0;
   bool enabled = false;
   bool inHandler = false;
+  bool removed = false;  // destroyed by its own handler: the pass drops it afterwards
   uint64_t firedInPass = 0;  // the RunDue pass that last fired it
   int64_t dueUs = 0;
   Handler handler;
@@ -21,8 +22,13 @@ class TimerLoop::TimerHandle : public Timer {
   explicit TimerHandle(std::shared_ptr<TimerState> state) : state_(std::move(state)) {}
   ~TimerHandle() override {
     if (state_->loop != nullptr) {
-      auto& list = state_->loop->timers_;
-      list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+      if (state_->inHandler) {
+        // The list keeps it alive until its handler has returned.
+        state_->removed = true;
+      } else {
+        auto& list = state_->loop->timers_;
+        list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+      }
       state_->loop->timersChanged_ = true;
     }
     state_->enabled = false;
@@ -91,14 +97,18 @@ bool TimerLoop::RunDue() {
       if (due == nullptr || t->dueUs < due->dueUs || (t->dueUs == due->dueUs && t->id < due->id)) due = t.get();
     }
     if (due == nullptr) break;
-    // Held here: the timer may be destroyed by its own handler.
-    const std::shared_ptr<TimerState> next = due->shared_from_this();
+    // A timer its own handler destroys stays in the list until the handler returns.
+    TimerState* const next = due;
     next->firedInPass = pass;
     next->inHandler = true;
     timersChanged_ = true;
     next->handler();
     next->inHandler = false;
     if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
+    if (next->removed) {
+      const auto at = std::find_if(timers_.begin(), timers_.end(), [next](const auto& t) { return t.get() == next; });
+      if (at != timers_.end()) timers_.erase(at);
+    }
     timersChanged_ = true;
     ran = true;
   }

@@ -111,13 +111,34 @@ TEST(VirtualEventLoop, BusyPassesFireTheSameTimersAtTheSameTimesAsPassByPassWork
 
 TEST(VirtualEventLoop, ATimerMayDestroyItselfInItsHandler) {
   VirtualEventLoop loop;
-  int fired = 0;
+  int fired = 0, other = 0;
   std::unique_ptr<Timer> timer = loop.CreateTimer(10, true, [&] {
     ++fired;
     timer.reset();
   });
+  auto next = loop.CreateTimer(10, true, [&] { ++other; });
   loop.RunFor(100);
   EXPECT_EQ(fired, 1);
+  EXPECT_EQ(other, 10);
+}
+
+// Passes skip the timer list while nothing is due: every change between passes (a new
+// interval, a new or re-enabled timer, one changed by another's handler) still fires on time.
+TEST(VirtualEventLoop, TimersChangedBetweenPassesFireAtTheirNewTimes) {
+  VirtualEventLoop loop;
+  std::vector<std::pair<char, int64_t>> fired;
+  auto slow = loop.CreateTimer(50, true, [&] { fired.emplace_back('s', loop.NowUs() / 1000); });
+  loop.RunFor(5);
+  slow->SetInterval(2);  // due at 7 ms now, not at 50
+  loop.RunFor(3);
+  auto added = loop.CreateTimer(1, true, [&] { fired.emplace_back('a', loop.NowUs() / 1000); });
+  std::unique_ptr<Timer> late = loop.CreateTimer(30, false, [&] { fired.emplace_back('l', loop.NowUs() / 1000); });
+  loop.RunFor(1);
+  slow->SetEnabled(false);
+  added->SetEnabled(false);
+  auto enabler = loop.CreateTimer(3, true, [&] { late->SetInterval(1), late->SetEnabled(true); });
+  loop.RunFor(5);
+  EXPECT_EQ(fired, (std::vector<std::pair<char, int64_t>>{{'s', 7}, {'s', 9}, {'a', 9}, {'l', 13}, {'l', 14}}));
 }
 
 }  // namespace
