@@ -828,6 +828,7 @@ bool GcodeReader::Mcode() {
         run_.ToolNumber = ClampInt(s_.ToolWord);
         run_.ToolChangeStop = true;
       }
+      if (s_.ToolWord > 0) m_.ToolChanged(ClampInt(s_.ToolWord));
       if (s_.WordH == 1) {
         s_.HeadOffsetX = c.Aux1R_xoff;
         s_.HeadOffsetY = c.Aux1R_yoff;

@@ -59,6 +59,9 @@ class JobMachine {
   virtual void ShowFixture(int number, double x, double y) {
     (void)number, (void)x, (void)y;
   }
+  // The program changed to tool `tool` (an M6 or a T word, T0 as 30); the moves after it are cut
+  // with that tool. Only the viewer's pre-flight listens.
+  virtual void ToolChanged(int tool) { (void)tool; }
 
   // Console read-outs and inputs.
   // The feed label (`Feedlab`) for an F word.

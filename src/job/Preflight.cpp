@@ -119,6 +119,9 @@ class PreflightMachine : public BufferedJobMachine, public SpoolOps {
   bool UseRpm() const override { return false; }
   int SpindleRpm() const override { return 0; }
   bool PauseonM0() const override { return true; }
+  void ToolChanged(int tool) override {
+    if (Path != nullptr) Path->PathTool(CurrentLine, tool);
+  }
 
  private:
   void Direct(int n = 1) { sink_.Records += n; }

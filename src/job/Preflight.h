@@ -21,6 +21,8 @@ class PathRecorder {
   virtual ~PathRecorder() = default;
   // A target in the controller's steps (Z as sent, negated), from file line (record) `line`.
   virtual void PathPoint(int line, int32_t x, int32_t y, int32_t z, bool rapid) = 0;
+  // The job changed to tool `tool` at line `line`: the points after it are cut with that tool.
+  virtual void PathTool(int line, int tool) { (void)line, (void)tool; }
   // Called before every line (record); false ends the reading (the viewer was closed).
   virtual bool KeepReading(int line) = 0;
 };

@@ -85,9 +85,12 @@ void JobClock::ShowEstimate() {
   if (!estimate_) return;
   if (estimate_->Ok) {
     v.Job_time.SetCaption(AboutDuration(estimate_->Profile.TotalUs));
-    char hint[96];
-    std::snprintf(hint, sizeof hint, "Machine time on the simulated controller: %.1f s",
+    char seconds[96];
+    std::snprintf(seconds, sizeof seconds, "Machine time on the simulated controller: %.1f s",
                   static_cast<double>(estimate_->Profile.TotalUs) / 1e6);
+    // With the job's extents and counts, so they show with the file before it runs.
+    std::string hint = seconds;
+    for (const std::string& line : estimate_->Summary) hint += "\n" + line;
     v.Job_time.SetHint(hint);
   } else {
     v.Job_time.SetCaption("Time not known");

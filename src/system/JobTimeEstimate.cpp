@@ -12,6 +12,7 @@
 #include "core/Prompts.h"
 #include "core/VirtualEventLoop.h"
 #include "link/serial/InProcessSerialPort.h"
+#include "job/Preflight.h"
 #include "sim/SimController.h"
 #include "system/System.h"
 
@@ -141,6 +142,7 @@ JobTimeEstimate EstimateJobTime(const JobTimeRequest& request, const std::functi
   }
   if (cancel.load()) return Failed("cancelled");
   if (!sys.engines.LastPreflight.Ok()) return Failed("the job is refused");
+  estimate.Summary = PreflightSummary(sys.engines.LastPreflight, sys.config.Units);
   if (!sys.status.Run.JobCompleted || sys.console.State.JobActive || sys.engines.LastRunStopped()) {
     const RunState& run = sys.status.Run;
     std::string why = !run.EndReason.empty() ? run.EndReason : run.EndFault;

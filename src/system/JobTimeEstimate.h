@@ -46,6 +46,7 @@ struct JobTimeEstimate {
   bool Ok = false;
   std::string Failure;  // why there is no estimate (refused job, cancelled, no end)
   JobTimeProfile Profile;
+  std::vector<std::string> Summary;  // the job's extents and counts, as its pre-flight gives them
 };
 
 // Runs the job on simulated time in a scratch program directory (the operator's settings and

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
 
 #include "console/RunControl.h"
 #include "core/Numbers.h"
@@ -21,6 +24,11 @@ std::string Units(const char* label, double viewerUnits) {
 
 }  // namespace
 
+Color ToolPen(int tool) {
+  static constexpr Color kToolPens[] = {kBlue, kLime, kRed, kNavy};
+  return tool >= 1 && tool <= 4 ? kToolPens[tool - 1] : kBlue;
+}
+
 // ---- the path ----
 
 int32_t ViewerPath::ToViewer(int32_t steps, double scale) const {
@@ -33,6 +41,10 @@ void ViewerPath::PathPoint(int line, int32_t x, int32_t y, int32_t z, bool rapid
   // Z arrives as sent to the controller (negated); the drawing has Z up.
   points_.push_back({ToViewer(x, scaleX_), ToViewer(y, scaleY_), ToViewer(-z, scaleZ_),
                      (static_cast<uint32_t>(std::max(0, line)) << 1) | (rapid ? 1u : 0u)});
+}
+
+void ViewerPath::PathTool(int line, int tool) {
+  colours_.push_back({static_cast<uint32_t>(points_.size()), line, tool, ToolPen(tool)});
 }
 
 bool ViewerPath::KeepReading(int line) {
@@ -90,14 +102,27 @@ void ViewerPath::ReadColours(const std::filesystem::path& path) {
   SpoolRecord r;
   for (int i = 0; i < 2 && reader.Read(r); ++i) {
   }
-  static constexpr Color kToolPens[] = {kBlue, kLime, kRed, kNavy};
   for (int record = 1; reader.Read(r); ++record) {
+    if (r.Kind != kSpoolChangeTool && r.Kind != kSpoolLayerStart) continue;
+    // The change holds from the first point its record or a later one moves to.
+    const auto first = std::partition_point(points_.begin(), points_.end(),
+                                            [record](const ViewerPoint& p) { return p.Line() < record; });
+    const auto point = static_cast<uint32_t>(first - points_.begin());
     if (r.Kind == kSpoolChangeTool) {
-      colours_.push_back({record, r.A >= 1 && r.A <= 4 ? kToolPens[r.A - 1] : kBlue});
-    } else if (r.Kind == kSpoolLayerStart) {
-      colours_.push_back({record, kRed});
+      colours_.push_back({point, record, r.A, ToolPen(r.A)});
+    } else {
+      colours_.push_back({point, record, 0, kRed});
     }
   }
+}
+
+int ViewerPath::ToolThrough(int line) const {
+  int tool = 0;
+  for (const ViewerColour& c : colours_) {
+    if (c.Line > line) break;
+    if (c.Tool != 0) tool = c.Tool;
+  }
+  return tool;
 }
 
 int32_t ViewerPath::Extent(int axis) const {
@@ -149,6 +174,59 @@ ScreenPoint ViewerCamera::Project(double x, double y, double z) const {
           static_cast<int>(Nearest(by)) + ScreenOffsetY + PanOffsetY};
 }
 
+ViewerProjection::ViewerProjection(const ViewerCamera& c)
+    : cx(static_cast<float>(c.CenterX)), cy(static_cast<float>(c.CenterY)), cz(static_cast<float>(c.CenterZ)) {
+  // ProjectExact with the model scale, the constants and the division by 45 taken out of the
+  // loop, and w divided through by D2 so that floats keep their precision.
+  const double m = c.ModelScale;
+  wx = static_cast<float>(-m * c.ex / c.D2);
+  wy = static_cast<float>(-m * c.ey / c.D2);
+  wz = static_cast<float>(-m * c.ez / c.D2);
+  const double ku = 4 * c.ScreenScale / (c.dxy * 45);
+  ux = static_cast<float>(-m * c.ey * ku);
+  uy = static_cast<float>(m * c.ex * ku);
+  u0 = static_cast<float>(300.0 / 45 + c.ScreenOffsetX + c.PanOffsetX);
+  const double kv = 3 * c.Dist * c.ScreenScale / (45 * c.dxy * c.D2);
+  vx = static_cast<float>(kv * m * c.ez * c.ex);
+  vy = static_cast<float>(kv * m * c.ez * c.ey);
+  vz = static_cast<float>(-kv * m * (c.ex * c.ex + c.ey * c.ey));
+  v0 = static_cast<float>(c.WindowHeight - 200 * c.ScreenScale / 45 + c.ScreenOffsetY + c.PanOffsetY);
+}
+
+void ViewerProjection::Map(const ViewerPoint* points, size_t count, float* sx, float* sy) const {
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Four points at a time: a point's X, Y, Z and line word load as one vector and four of them
+  // transpose into a vector per axis. Three times faster than one at a time.
+  static_assert(sizeof(ViewerPoint) == 16);
+  const __m128 kx = _mm_set1_ps(cx), ky = _mm_set1_ps(cy), kz = _mm_set1_ps(cz);
+  const __m128 kwx = _mm_set1_ps(wx), kwy = _mm_set1_ps(wy), kwz = _mm_set1_ps(wz);
+  const __m128 kux = _mm_set1_ps(ux), kuy = _mm_set1_ps(uy), ku0 = _mm_set1_ps(u0);
+  const __m128 kvx = _mm_set1_ps(vx), kvy = _mm_set1_ps(vy), kvz = _mm_set1_ps(vz), kv0 = _mm_set1_ps(v0);
+  const __m128 one = _mm_set1_ps(1.0f), least = _mm_set1_ps(0.01f);
+  auto load = [points](size_t k) {
+    return _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&points[k])));
+  };
+  for (; i + 4 <= count; i += 4) {
+    __m128 x = load(i), y = load(i + 1), z = load(i + 2), line = load(i + 3);
+    _MM_TRANSPOSE4_PS(x, y, z, line);
+    const __m128 dx = _mm_sub_ps(x, kx), dy = _mm_sub_ps(y, ky), dz = _mm_sub_ps(z, kz);
+    const __m128 w = _mm_add_ps(_mm_mul_ps(kwx, dx), _mm_add_ps(_mm_mul_ps(kwy, dy), _mm_mul_ps(kwz, dz)));
+    const __m128 r = _mm_div_ps(one, _mm_max_ps(_mm_add_ps(one, w), least));
+    _mm_storeu_ps(sx + i, _mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(kux, dx), _mm_mul_ps(kuy, dy)), r), ku0));
+    const __m128 v = _mm_add_ps(_mm_mul_ps(kvx, dx), _mm_add_ps(_mm_mul_ps(kvy, dy), _mm_mul_ps(kvz, dz)));
+    _mm_storeu_ps(sy + i, _mm_add_ps(_mm_mul_ps(v, r), kv0));
+  }
+#endif
+  for (; i < count; ++i) {
+    const float dx = static_cast<float>(points[i].X) - cx, dy = static_cast<float>(points[i].Y) - cy;
+    const float dz = static_cast<float>(points[i].Z) - cz;
+    const float r = 1.0f / std::max(1.0f + wx * dx + wy * dy + wz * dz, 0.01f);
+    sx[i] = (ux * dx + uy * dy) * r + u0;
+    sy[i] = (vx * dx + vy * dy + vz * dz) * r + v0;
+  }
+}
+
 void ViewerCamera::SetModelScale(int64_t extentSum) { ModelScale = extentSum > 0 ? 5000.0 / extentSum : 1.0; }
 
 void ViewerCamera::Rotate(int dx, int dy) {
@@ -183,7 +261,7 @@ void ViewerCamera::ZoomAll(const int32_t min[3], const int32_t max[3], int windo
   double x0, x1, y0, y1;
   ScreenScale = 1;
   box(x0, x1, y0, y1);
-  const double areaW = std::max(1, windowWidth - 150), areaH = std::max(1, windowHeight);
+  const double areaW = std::max(1, windowWidth - kViewerSideColumn), areaH = std::max(1, windowHeight);
   const double pw = std::max(1e-9, x1 - x0), ph = std::max(1e-9, y1 - y0);
   if ((pw / ph) / (areaW / areaH) <= 1) {
     ScreenScale = areaH / ph * 0.7;
@@ -326,6 +404,11 @@ void ViewerModel::JumpTo(int line) {
 }
 
 void ViewerModel::ShowPosition() {
+  if (!Path.Spool()) {
+    // A spooler job's list shows its tool records; a program's tool comes from the path.
+    const int tool = Path.ToolThrough(ViewLine);
+    View.Cur_tool_lab.SetCaption(tool > 0 ? "Tool # " + std::to_string(tool) : "");
+  }
   const ViewerPoint p = LastPoint();
   View.Xpos_lab.SetCaption(Units("X pos ", p.X));
   View.Ypos_Lab.SetCaption(Units("Y pos ", p.Y));
@@ -387,6 +470,87 @@ std::vector<ViewerPoint> ViewerModel::GridLines() const {
     lines.push_back({x0 + end, y0 + at, z, 0});
   }
   return lines;
+}
+
+const ViewerFrame& ViewerModel::BuildFrame(int cell) {
+  ViewerFrame& f = frame_;
+  f.Lines.clear();
+  f.Batches.clear();
+  const std::vector<ViewerPoint>& pts = Path.Points();
+  const size_t n = Path.PointsThrough(ViewLine);
+  if (n == 0) return f;
+  cell = std::max(1, cell);
+  const ViewerProjection proj(Camera);
+  const int areaW = std::max(1, width_ - kViewerSideColumn), areaH = std::max(1, height_);
+  const int cellsX = areaW / cell + 1, cellsY = areaH / cell + 1;
+  covered_.assign(static_cast<size_t>(cellsX) * cellsY, 0);
+  const auto step = static_cast<float>(cell), inv = 1.0f / step;
+  // The cell under a window point (Qt paints the pixel down and right of a point), or -1
+  // beside the area.
+  auto cellAt = [&](float x, float y) -> int {
+    if (!(x >= 0 && y >= 0 && x < static_cast<float>(areaW) && y < static_cast<float>(areaH))) return -1;
+    return static_cast<int>(y * inv) * cellsX + static_cast<int>(x * inv);
+  };
+  // Which side of the area a point is beyond, with a pixel of margin for the pen.
+  auto beside = [&](float x, float y) {
+    return (x < -2 ? 1 : 0) | (x > static_cast<float>(areaW + 2) ? 2 : 0) | (y < -2 ? 4 : 0) |
+           (y > static_cast<float>(areaH + 2) ? 8 : 0);
+  };
+  const std::vector<ViewerColour>& colours = Path.Colours();
+  size_t nextColour = 0;
+  Color pen = kBlue;
+  uint8_t penKey = 0;  // index of the pen among those met so far
+  std::vector<Color> pens = {kBlue};
+  auto emit = [&](float x0, float y0, float x1, float y1, bool rapid) {
+    if ((beside(x0, y0) & beside(x1, y1)) != 0) return;
+    const auto key = static_cast<uint8_t>(penKey * 2 + (rapid ? 2 : 1));
+    const int c0 = cellAt(x0, y0), c1 = cellAt(x1, y1);
+    if (std::max(std::fabs(x1 - x0), std::fabs(y1 - y0)) <= 2 * step) {
+      // A short segment lies in its two end cells and the one between. When all three hold
+      // end points of this pen drawn already, drawing it changes next to nothing. Only end
+      // points are marked: which pixels Qt paints between them is its own choice, and a cell
+      // marked but not painted would leave a hole.
+      const int cm = cellAt((x0 + x1) / 2, (y0 + y1) / 2);
+      if (c0 >= 0 && c1 >= 0 && cm >= 0 && covered_[c0] == key && covered_[c1] == key && covered_[cm] == key) {
+        return;
+      }
+    }
+    if (c0 >= 0) covered_[c0] = key;
+    if (c1 >= 0) covered_[c1] = key;
+    if (f.Batches.empty() || f.Batches.back().Pen != pen || f.Batches.back().Rapid != rapid) {
+      f.Batches.push_back({pen, rapid, static_cast<uint32_t>(f.Segments()), 0});
+    }
+    ++f.Batches.back().Count;
+    f.Lines.insert(f.Lines.end(), {x0, y0, x1, y1});
+  };
+  // Projected a block at a time, so the projection runs without branches.
+  constexpr size_t kBlock = 512;
+  float sx[kBlock], sy[kBlock];
+  float px = 0, py = 0;
+  for (size_t base = 0; base < n; base += kBlock) {
+    const size_t count = std::min(kBlock, n - base);
+    proj.Map(pts.data() + base, count, sx, sy);
+    for (size_t j = 0; j < count; ++j) {
+      const size_t i = base + j;
+      const float x = sx[j], y = sy[j];
+      if (i == 0) {
+        px = x, py = y;
+        continue;
+      }
+      while (nextColour < colours.size() && colours[nextColour].Point <= i) {
+        pen = colours[nextColour++].Pen;
+        const auto known = std::find(pens.begin(), pens.end(), pen);
+        penKey = static_cast<uint8_t>(std::min<ptrdiff_t>(known - pens.begin(), 126));
+        if (known == pens.end()) pens.push_back(pen);
+      }
+      // Closer than a cell to the last point kept: nothing to see yet (the last point is kept).
+      if (std::fabs(x - px) < step && std::fabs(y - py) < step && i + 1 < n) continue;
+      emit(px, py, x, y, pts[i].Rapid());
+      px = x;
+      py = y;
+    }
+  }
+  return f;
 }
 
 void ViewerModel::Run_itClick() {

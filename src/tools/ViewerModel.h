@@ -30,12 +30,18 @@ struct ViewerPoint {
   bool Rapid() const { return (LineRapid & 1u) != 0; }
 };
 
-// From this line (record) on the path is drawn in this colour: a spooler job's tool changes
-// (tool 1 blue, 2 lime, 3 red, 4 navy) and layer starts (red).
+// From point `Point` on (the segment that ends there and every later one) the path is drawn in
+// `Pen`: a tool change (tool 1 blue, 2 lime, 3 red, 4 navy, others blue) or a spooler layer
+// start (red, tool 0). `Line` is the line (record) of the change.
 struct ViewerColour {
+  uint32_t Point = 0;
   int Line = 0;
+  int Tool = 0;
   Color Pen = kBlue;
 };
+
+// The pen of a tool.
+[[nodiscard]] Color ToolPen(int tool);
 
 // The path of a job, read through the pre-flight (the reader, chords and spooler steps of a run).
 class ViewerPath : public PathRecorder {
@@ -56,8 +62,12 @@ class ViewerPath : public PathRecorder {
   // Points drawn up to and including line `line` (the start point is always drawn).
   size_t PointsThrough(int line) const;
 
+  // The tool of the last tool change at or before line `line` (0 before any).
+  int ToolThrough(int line) const;
+
   // PathRecorder
   void PathPoint(int line, int32_t x, int32_t y, int32_t z, bool rapid) override;
+  void PathTool(int line, int tool) override;
   bool KeepReading(int line) override;
 
  private:
@@ -71,6 +81,9 @@ class ViewerPath : public PathRecorder {
   bool abandoned_ = false;
   int totalLines_ = 0;
 };
+
+// The window's column of controls; the drawing area is the rest of the window's width.
+inline constexpr int kViewerSideColumn = 150;
 
 struct ScreenPoint {
   int X = 0, Y = 0;
@@ -107,6 +120,34 @@ struct ViewerCamera {
 
  private:
   int wheelCount_ = 0;
+};
+
+// The camera's projection folded into a few float coefficients, for mapping a million points a
+// frame: window x = (u . d) / w + u0, window y = (v . d) / w + v0 with d the point less the
+// camera's centre and w = 1 + (wd . d), held at 0.01 or more like ProjectExact.
+struct ViewerProjection {
+  explicit ViewerProjection(const ViewerCamera& camera);
+  // Window positions of `count` points.
+  void Map(const ViewerPoint* points, size_t count, float* sx, float* sy) const;
+  float cx = 0, cy = 0, cz = 0;
+  float wx = 0, wy = 0, wz = 0;
+  float ux = 0, uy = 0, u0 = 0;
+  float vx = 0, vy = 0, vz = 0, v0 = 0;
+};
+
+// The path up to ViewLine as the window draws it: its segments in window pixels, in batches
+// of one pen and line style, in the order the job cuts them. Kept by the model so that its
+// buffers serve every frame.
+struct ViewerFrame {
+  struct Batch {
+    Color Pen = kBlue;
+    bool Rapid = false;  // dotted
+    uint32_t First = 0;  // first segment
+    uint32_t Count = 0;  // segments
+  };
+  std::vector<float> Lines;  // x0, y0, x1, y1 of every segment
+  std::vector<Batch> Batches;
+  size_t Segments() const { return Lines.size() / 4; }
 };
 
 // The viewer window's controls by their documented names.
@@ -173,6 +214,12 @@ class ViewerModel {
   std::vector<ViewerPoint> GridLines() const;
   // Lines per tick of Timer1.
   int PlaybackStep() const;
+  // The picture of the path up to ViewLine in the drawing area (window width less the side
+  // column, by window height), at a level of detail of `cell` pixels: a point closer than a
+  // cell to the last one kept is left out, and so is a segment wholly beside the area or
+  // within cells that earlier segments of its pen already cover. The cost follows the pixels,
+  // not the segments. 1 for the full picture; 2 or more while the mouse drags.
+  const ViewerFrame& BuildFrame(int cell = 1);
 
  private:
   void JumpTo(int line);
@@ -185,6 +232,8 @@ class ViewerModel {
   int listLine_ = 0;
   std::deque<std::string> list_;
   int width_ = 800, height_ = 600;
+  ViewerFrame frame_;
+  std::vector<uint8_t> covered_;  // per cell of the frame: the pen and style drawn there last
 };
 
 }  // namespace wendlar

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -22,7 +23,9 @@ namespace wendlar::ui {
 
 namespace {
 
-constexpr int kSidePanel = 150;  // the controls' column; the drawing area is the rest
+constexpr int kSidePanel = kViewerSideColumn;
+constexpr int kDragCell = 2;         // the level of detail (pixels) while the mouse drags
+constexpr uint32_t kLinesPerCall = 8192;
 
 QLabel* Label(const char* name, QWidget* parent) {
   auto* l = new QLabel(parent);
@@ -45,9 +48,15 @@ ViewerCanvas::ViewerCanvas(ViewerModel& model, QWidget* parent) : QWidget(parent
   QPalette p = palette();
   p.setColor(QPalette::Window, Qt::white);
   setPalette(p);
+  settle_.setSingleShot(true);
+  settle_.setInterval(150);
+  connect(&settle_, &QTimer::timeout, this, [this] {
+    dragging_ = false;
+    update();
+  });
 }
 
-size_t ViewerCanvas::Draw(QPainter& painter) const {
+size_t ViewerCanvas::Draw(QPainter& painter) {
   const ViewerCamera& cam = model_.Camera;
   painter.setRenderHint(QPainter::Antialiasing, false);
   // The ground grid first, under the path.
@@ -60,58 +69,24 @@ size_t ViewerCanvas::Draw(QPainter& painter) const {
     painter.drawLine(QPointF(x0, y0), QPointF(x1, y1));
   }
 
-  const std::vector<ViewerPoint>& pts = model_.Path.Points();
-  const size_t n = model_.Path.PointsThrough(model_.ViewLine);
-  if (n == 0) return 0;
-  QPen feed(ToQColor(kBlue), 0, Qt::SolidLine);
-  QPen rapid(ToQColor(kBlue), 0, Qt::DotLine);
-  const std::vector<ViewerColour>& colours = model_.Path.Colours();
-  size_t nextColour = 0;
-  // Runs of one style go out as one polyline; a point less than a pixel from the last one
-  // kept adds nothing visible and is skipped, so the cost follows the pixels.
-  std::vector<QPointF> run;
-  run.reserve(4096);
-  bool runRapid = false;
-  size_t drawn = 0;
-  auto flush = [&] {
-    if (run.size() >= 2) {
-      painter.setPen(runRapid ? rapid : feed);
-      painter.drawPolyline(run.data(), static_cast<int>(run.size()));
-      drawn += run.size() - 1;
+  // While the mouse drags, a coarser picture keeps up with it; the full one follows.
+  const ViewerFrame& frame = model_.BuildFrame(dragging_ ? kDragCell : 1);
+  QPen pen(ToQColor(kBlue), 0, Qt::SolidLine);
+  for (const ViewerFrame::Batch& batch : frame.Batches) {
+    pen.setColor(ToQColor(batch.Pen));
+    pen.setStyle(batch.Rapid ? Qt::DotLine : Qt::SolidLine);
+    painter.setPen(pen);
+    // In pieces, so the buffer stays small however long the batch is.
+    for (uint32_t done = 0; done < batch.Count;) {
+      const uint32_t count = std::min<uint32_t>(batch.Count - done, kLinesPerCall);
+      lines_.resize(count);
+      const float* xy = frame.Lines.data() + (static_cast<size_t>(batch.First) + done) * 4;
+      for (uint32_t i = 0; i < count; ++i, xy += 4) lines_[i] = QLineF(xy[0], xy[1], xy[2], xy[3]);
+      painter.drawLines(lines_.data(), static_cast<int>(count));
+      done += count;
     }
-    if (!run.empty()) {
-      const QPointF tail = run.back();
-      run.clear();
-      run.push_back(tail);
-    }
-  };
-  double px, py;
-  cam.ProjectExact(pts[0].X, pts[0].Y, pts[0].Z, px, py);
-  run.push_back(QPointF(px, py));
-  for (size_t i = 1; i < n; ++i) {
-    const ViewerPoint& p = pts[i];
-    double x, y;
-    cam.ProjectExact(p.X, p.Y, p.Z, x, y);
-    if (nextColour < colours.size() && colours[nextColour].Line <= p.Line()) {
-      flush();
-      while (nextColour < colours.size() && colours[nextColour].Line <= p.Line()) {
-        feed.setColor(ToQColor(colours[nextColour].Pen));
-        rapid.setColor(ToQColor(colours[nextColour].Pen));
-        ++nextColour;
-      }
-    }
-    if (p.Rapid() != runRapid) {
-      flush();
-      runRapid = p.Rapid();
-    }
-    if (std::fabs(x - px) < 1 && std::fabs(y - py) < 1 && i + 1 < n) continue;
-    run.push_back(QPointF(x, y));
-    px = x;
-    py = y;
-    if (run.size() >= 4096) flush();
   }
-  flush();
-  return drawn;
+  return frame.Segments();
 }
 
 void ViewerCanvas::paintEvent(QPaintEvent*) {
@@ -133,7 +108,7 @@ void ViewerCanvas::mouseMoveEvent(QMouseEvent* event) {
   const bool right = (event->buttons() & Qt::RightButton) != 0;
   if (left || right) {
     model_.MouseDrag(left, at.x() - last_.x(), at.y() - last_.y());
-    update();
+    Moving();
   }
   last_ = at;
 }
@@ -141,6 +116,12 @@ void ViewerCanvas::mouseMoveEvent(QMouseEvent* event) {
 void ViewerCanvas::wheelEvent(QWheelEvent* event) {
   if (event->angleDelta().y() == 0) return;
   model_.MouseWheel(event->angleDelta().y() > 0);
+  Moving();
+}
+
+void ViewerCanvas::Moving() {
+  dragging_ = true;
+  settle_.start();
   update();
 }
 

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QLineF>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
 #include "tools/ViewerModel.h"
 #include "ui/ViewBinding.h"
@@ -20,8 +22,12 @@ class ViewerCanvas : public QWidget {
   explicit ViewerCanvas(ViewerModel& model, QWidget* parent = nullptr);
   // Segments drawn by the last paint (after the level of detail), for tests and the benchmark.
   size_t LastDrawn() const { return lastDrawn_; }
-  // Draws the picture onto any painter (the window's paint and the benchmark).
-  size_t Draw(class QPainter& painter) const;
+  // Draws the picture onto any painter (the window's paint and the benchmark); returns the
+  // segments drawn.
+  size_t Draw(class QPainter& painter);
+  // True from a drag or wheel event until the mouse has rested a moment: the picture is coarser.
+  bool Dragging() const { return dragging_; }
+  void SetDragging(bool on) { dragging_ = on; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -31,9 +37,13 @@ class ViewerCanvas : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
 
  private:
+  void Moving();
   ViewerModel& model_;
   QPoint last_;
   size_t lastDrawn_ = 0;
+  bool dragging_ = false;
+  QTimer settle_;                 // the full picture once the mouse rests
+  std::vector<QLineF> lines_;  // a batch's segments, kept between frames
 };
 
 class ViewerWindow : public QDialog {

@@ -75,15 +75,6 @@ TEST(Initialisation, NotInitialisedControllerIsBroughtUpOnceInOrder) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "V12345"), lines.end());
 }
 
-TEST(Initialisation, RefusedWhileAnotherLongOperationRuns) {
-  SimSystem rig;
-  System& s = *rig.sys;
-  s.console.State.Operation = LongOperation::Job;
-  EXPECT_FALSE(s.initialisation.InitialiseController());
-  EXPECT_EQ(s.console.View.Progress.Caption(), "");
-  s.console.State.Operation = LongOperation::None;
-}
-
 TEST(Initialisation, OptionFlagsByte) {
   EXPECT_EQ(OptionFlagsByte(false, false, true, false), 0xC4);
   EXPECT_EQ(OptionFlagsByte(false, false, false, false), 0xD4);
@@ -100,12 +91,12 @@ TEST(Initialisation, OptionFlagsByte) {
   EXPECT_EQ(s.initialisation.OptionFlags(), 0x2C);
 }
 
-TEST(Initialisation, LimitSwitchEntryTogglesAndResendsTheFlags) {
+TEST(Initialisation, LimitSwitchEntryResendsTheFlagsAndAccelParamsCarryTheGivenValue) {
   SimSystem rig;
   System& s = *rig.sys;
   s.status.Hooks.InitialiseController = nullptr;
   ASSERT_TRUE(rig.Connect());
-  const size_t from = rig.sim.TraceRecords().size();
+  size_t from = rig.sim.TraceRecords().size();
   s.initialisation.LimitSwitchDisableClick();
   EXPECT_TRUE(s.console.View.Limitswitchdisable1.Checked());
   s.initialisation.LimitSwitchDisableClick();
@@ -115,23 +106,22 @@ TEST(Initialisation, LimitSwitchEntryTogglesAndResendsTheFlags) {
     if (r[0] == 132) flags.push_back(r[1]);
   }
   EXPECT_EQ(flags, (std::vector<int>{0x04, 0xC4}));  // Auto_Spindle_Stop 1 from the defaults
-}
 
-TEST(Initialisation, AccelParamsCarryTheValueGivenInTheSecondByte) {
-  SimSystem rig;
-  System& s = *rig.sys;
-  s.status.Hooks.InitialiseController = nullptr;
-  ASSERT_TRUE(rig.Connect());
+  // The second byte carries the value given.
   s.config.Config.R_accel = 180;
-  const size_t from = rig.sim.TraceRecords().size();
+  from = rig.sim.TraceRecords().size();
   s.initialisation.SendAccelParams(s.config.Config.R_accel);
-  ASSERT_EQ(rig.Records(from).size(), 1u);
-  EXPECT_EQ(rig.Records(from)[0], (Record{11, 210, 180, 1, 1, 0, 25, 150, 0, 0, 0}));
+  EXPECT_EQ(rig.Records(from), (std::vector<Record>{{11, 210, 180, 1, 1, 0, 25, 150, 0, 0, 0}}));
 }
 
-TEST(Initialisation, WithoutAConnectionOnlyTheClockWaitsElapse) {
+TEST(Initialisation, RefusedDuringAnotherLongOperationAndWithoutAConnectionOnlyTheClockWaitsElapse) {
   SimSystem rig;
   System& s = *rig.sys;
+  s.console.State.Operation = LongOperation::Job;
+  EXPECT_FALSE(s.initialisation.InitialiseController());
+  EXPECT_EQ(s.console.View.Progress.Caption(), "");
+  s.console.State.Operation = LongOperation::None;
+
   const int64_t start = rig.loop.NowUs();
   EXPECT_TRUE(s.initialisation.InitialiseController());
   EXPECT_EQ(s.console.View.Progress.Caption(), "Ready");

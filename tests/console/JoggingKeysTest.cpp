@@ -10,11 +10,7 @@ namespace {
 
 constexpr int kRepeatMs = 33;  // the usual 30 Hz repeat rate
 
-struct JoggingKeys : ::testing::Test {
-  ManualRig rig;
-  ManualControl& m = rig.manual;
-  ConsoleView& v = rig.sys.console.View;
-  void SetUp() override { rig.Connect(); }
+struct JoggingKeys : ManualTest {
 
   // Holds `key` with Alt for `holdMs`, its repeats as plain release/press pairs, and lets
   // it go. The pair's press comes `gapMs` after its release.
@@ -47,7 +43,7 @@ TEST_F(JoggingKeys, AHeldKeySendsOneStartAndOneStopWhateverItsRepeatsLookLike) {
     EXPECT_EQ(Count(got, 6), 1);
     ASSERT_FALSE(got.empty());
     EXPECT_EQ(got.back()[0], 6) << "the jog ends stopped";
-    EXPECT_FALSE(rig.sys.console.State.JogRunning);
+    EXPECT_FALSE(s.JogRunning);
   }
 }
 
@@ -67,9 +63,9 @@ TEST_F(JoggingKeys, TheMachineKeepsMovingWhileTheKeyIsHeldAndStopsSoonAfterItCom
     }
   }
   m.Jog.KeyUp(press);
-  EXPECT_TRUE(rig.sys.console.State.JogRunning) << "a release first waits for the key's next press";
+  EXPECT_TRUE(s.JogRunning) << "a release first waits for the key's next press";
   rig.RunMs(Jogging::kKeyReleaseGraceMs + 60);
-  EXPECT_FALSE(rig.sys.console.State.JogRunning);
+  EXPECT_FALSE(s.JogRunning);
   rig.RunMs(300);
   const int64_t stoppedX = rig.sim.Position()[sim::kX];
   rig.RunMs(300);
@@ -91,7 +87,7 @@ TEST_F(JoggingKeys, AnotherKeyWithinTheGraceTimeStopsTheFirstJogBeforeItsOwnStar
   // Releasing a key that never jogged (Alt itself) stops at once, as it always has.
   from = rig.Mark();
   m.Jog.KeyUp({ConsoleKey::Other, 0, false});
-  EXPECT_FALSE(rig.sys.console.State.JogRunning);
+  EXPECT_FALSE(s.JogRunning);
   got = rig.After(from, 100);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0][0], 6);

@@ -6,12 +6,8 @@
 namespace wendlar::testing {
 namespace {
 
-struct ManualDialogs : ::testing::Test {
-  ManualRig rig;
-  ManualControl& m = rig.manual;
+struct ManualDialogs : ManualTest {
   TCoordinatesView& d = rig.manual.Coordinates.View;
-  void SetUp() override { rig.Connect(); }
-  std::vector<Record> After(size_t from) { return rig.After(from); }
   // Without the overrides record that several openers send first.
   std::vector<Record> MovesAfter(size_t from) {
     std::vector<Record> out;
@@ -20,7 +16,6 @@ struct ManualDialogs : ::testing::Test {
     }
     return out;
   }
-  uint8_t SpdIdx(int v) { return static_cast<uint8_t>(rig.tables.SpeedIndexOf(v)); }
 };
 
 TEST_F(ManualDialogs, HomingAsksFirstAndCancelSendsNothing) {
@@ -57,7 +52,7 @@ TEST_F(ManualDialogs, HomingToANonZeroPositionClearsTheStopFlagWaitsAndResets) {
   m.Home.HomeXNonZero();
   EXPECT_EQ(rig.sys.flags.AbortRun, 0);
   EXPECT_EQ(After(from), (std::vector<Record>{Rec({110, 0, 3, 0x1E, 0xD0, 0x07}), Rec({1}), Rec({10, 1, 0, 0, 0})}));
-  EXPECT_EQ(rig.sys.console.State.Operation, LongOperation::None);
+  EXPECT_EQ(s.Operation, LongOperation::None);
 
   const size_t fromZ = rig.Mark();
   rig.sys.flags.AbortRun = 1;
@@ -80,9 +75,9 @@ TEST_F(ManualDialogs, HomingToANonZeroPositionEndsWhenTheLinkGoesQuiet) {
 TEST_F(ManualDialogs, ZPanelsMoveZWithTheLeftButtonAndWWithTheRight) {
   const size_t from = rig.Mark();
   m.Home.Z_zeroMouseDown();
-  EXPECT_FALSE(rig.sys.console.View.Z_zero.Raised());
+  EXPECT_FALSE(v.Z_zero.Raised());
   m.Home.Z_zeroMouseUp(MouseButton::Left);
-  EXPECT_TRUE(rig.sys.console.View.Z_zero.Raised());
+  EXPECT_TRUE(v.Z_zero.Raised());
   m.Home.Z_zeroMouseUp(MouseButton::Right);
   m.Home.Z_2topMouseUp(MouseButton::Left);
   m.Home.Z_2topMouseUp(MouseButton::Right);
@@ -111,7 +106,7 @@ TEST_F(ManualDialogs, MoveZDialogSendsTheRawLowByteOfTheRaiseSpeed) {
   // while the machine is busy).
   rig.Settle();
   rig.polling = false;
-  rig.sys.console.State.MachineZ = 0.25;
+  s.MachineZ = 0.25;
   d.Absolute.SetChecked(false);
   const size_t from2 = rig.Mark();
   m.Coordinates.Go_moveClick();
@@ -135,22 +130,21 @@ TEST_F(ManualDialogs, SetXYWithOnlyYCheckedSetsOnlyY) {
   EXPECT_EQ(After(from), (std::vector<Record>{Rec({10, 2, 0xE0, 0x2E, 0x00})}));  // 12000 steps
   EXPECT_FALSE(d.Form.Visible());
   EXPECT_TRUE(d.Xedit.Enabled());
-  EXPECT_TRUE(rig.sys.console.View.Form.Checked());  // back on top
+  EXPECT_TRUE(v.Form.Checked());  // back on top
 }
 
 TEST_F(ManualDialogs, MoveXYAddsTheWorkOffsetAndInIncrementalTheMachinePosition) {
-  rig.sys.console.View.Limitswitchdisable1.SetChecked(true);
+  v.Limitswitchdisable1.SetChecked(true);
   int enabled = 0;
   m.Context.hooks.EnableLimits = [&] { ++enabled; };
   m.Coordinates.MoveToXY();
   EXPECT_EQ(rig.prompts.Asked, (std::vector<std::string>{"yes/no: Limit switches are Disabled, Enable them?"}));
   EXPECT_EQ(enabled, 1);
-  EXPECT_FALSE(rig.sys.console.View.Form.Checked());
+  EXPECT_FALSE(v.Form.Checked());
   EXPECT_TRUE(d.Incremental.Visible() && d.Absolute.Visible());
   EXPECT_FALSE(d.Axis.Visible());
 
   rig.polling = false;  // the machine position below stays as set
-  ConsoleState& s = rig.sys.console.State;
   s.ActiveOffsetX = 0.5;
   s.MachineX = 1.0;
   s.MachineY = 2.0;
@@ -163,7 +157,7 @@ TEST_F(ManualDialogs, MoveXYAddsTheWorkOffsetAndInIncrementalTheMachinePosition)
   d.Yedit.SetCaption("0");
   from = rig.Mark();
   m.Coordinates.Go_moveClick();
-  const uint8_t rapid = static_cast<uint8_t>(rig.tables.VelocityIndexOf(200));
+  const uint8_t rapid = VelIdx(200);
   // X 0.25 + 0.5 + 1.0 = 1.75" = 14000 steps, Y 2.0" = 16000.
   EXPECT_EQ(MovesAfter(from), (std::vector<Record>{Rec({20, 0xB0, 0x36, 0x00, 0x80, 0x3E, 0x00, rapid, 44})}));
   EXPECT_TRUE(d.Form.Visible());

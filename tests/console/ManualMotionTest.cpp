@@ -6,15 +6,7 @@
 namespace wendlar::testing {
 namespace {
 
-struct ManualMotion : ::testing::Test {
-  ManualRig rig;
-  ManualControl& m = rig.manual;
-  void SetUp() override { rig.Connect(); }
-  // The packets received since `from`, after the link has drained its queue.
-  std::vector<Record> After(size_t from) { return rig.After(from); }
-  uint8_t VelIdx(int v) { return static_cast<uint8_t>(rig.tables.VelocityIndexOf(v)); }
-  uint8_t SpdIdx(int v) { return static_cast<uint8_t>(rig.tables.SpeedIndexOf(v)); }
-};
+struct ManualMotion : ManualTest {};
 
 TEST_F(ManualMotion, MoveAndPositionRecordsCarryTheirBytesLowFirst) {
   const size_t from = rig.Mark();
@@ -28,7 +20,7 @@ TEST_F(ManualMotion, MoveAndPositionRecordsCarryTheirBytesLowFirst) {
   EXPECT_EQ(got[1], (Record{24, 0x60, 0xF0, 0xFF, 7, 7, 0, 0, 0, 0, 0}));
   EXPECT_EQ(got[2], (Record{29, 0x20, 0x03, 0x00, 40, 10, 2, 0, 0, 0, 0}));
   EXPECT_EQ(got[3], (Record{10, 2, 0x00, 0xE8, 0x03, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(rig.sys.console.State.SentCount, 4);
+  EXPECT_EQ(s.SentCount, 4);
 }
 
 TEST_F(ManualMotion, ZMoveIsSentAtOnceButNeverOvertakesQueuedRecords) {
@@ -44,21 +36,12 @@ TEST_F(ManualMotion, ZMoveIsSentAtOnceButNeverOvertakesQueuedRecords) {
   EXPECT_EQ(got[2], (Record{21, 0x60, 0xF0, 0xFF, 30, 10, 1, 0, 0, 0, 0}));
 }
 
-TEST_F(ManualMotion, HomingRecordsCarryClearancesInSteps) {
+// The menu's homing records are pinned with their questions in ManualDialogTest.
+TEST_F(ManualMotion, MacroHomingOfWCarriesItsSpeedAndClearanceInSteps) {
   const size_t from = rig.Mark();
-  m.Motion.HomeXY();
-  m.Motion.HomeXYDual();
-  m.Motion.HomeZ();
-  m.Motion.HomeWMenu();
   m.Motion.HomeWMacro();
-  const auto got = After(from);
-  ASSERT_EQ(got.size(), 5u);
-  // XY clearance 0.25" x 1000 x 8 = 2000 steps, Z 0.1" = 800 steps, W 0.1" x R_cal 2 = 200.
-  EXPECT_EQ(got[0], (Record{8, 0, 5, 0x1E, 0xD0, 0x07, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(got[1], (Record{110, 1, 5, 0x1E, 0xD0, 0x07, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(got[2], (Record{7, 0, 5, 20, 0x20, 0x03, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(got[3], (Record{9, 0, 4, 20, 5, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(got[4], (Record{9, 0, 4, 14, 5, 200, 0, 0, 0, 0, 0}));
+  // W clearance 0.1" x 1000 x R_cal 2 = 200 steps.
+  EXPECT_EQ(After(from), (std::vector<Record>{{9, 0, 4, 14, 5, 200, 0, 0, 0, 0, 0}}));
 }
 
 TEST_F(ManualMotion, NothingIsSentWhileNotConnectedAndAnOverflowIsRefusedWithItsText) {
@@ -68,11 +51,11 @@ TEST_F(ManualMotion, NothingIsSentWhileNotConnectedAndAnOverflowIsRefusedWithIts
   EXPECT_FALSE(m.Motion.MoveZ(0, 5, false));
   EXPECT_FALSE(m.Motion.HomeXY());
   EXPECT_FALSE(m.Motion.JogStart(31, 5));
-  EXPECT_EQ(rig.sys.console.State.SentCount, 0);
+  EXPECT_EQ(s.SentCount, 0);
 
   rig.sys.link.Connected = true;
   EXPECT_FALSE(m.Motion.SetAxisPosition(kAxisX, 8388608));
-  EXPECT_EQ(rig.sys.console.View.Progress.Caption(), "Long3 overflow");
+  EXPECT_EQ(v.Progress.Caption(), "Long3 overflow");
   EXPECT_TRUE(After(from).empty());
 }
 
@@ -97,10 +80,10 @@ TEST_F(ManualMotion, JogButtonsSendTheirDirectionCodesAndStopOnRelease) {
   for (JogButton b : buttons) {
     m.Jog.JogButtonDown(b);
     if (b == JogButton::ZPos) {
-      EXPECT_DOUBLE_EQ(rig.sys.console.State.VelocityScale, 2.0);
+      EXPECT_DOUBLE_EQ(s.VelocityScale, 2.0);
     }
     m.Jog.JogButtonUp(b);
-    EXPECT_DOUBLE_EQ(rig.sys.console.State.VelocityScale, 1.0);
+    EXPECT_DOUBLE_EQ(s.VelocityScale, 1.0);
   }
   const auto got = After(from);
   ASSERT_EQ(got.size(), 16u);
@@ -121,12 +104,11 @@ TEST_F(ManualMotion, SingleStepModeSendsStepsAndXCarriesNoSpeed) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0], (Record{2, 31, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(got[1], (Record{2, 32, VelIdx(20), 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_FALSE(rig.sys.console.State.JogRunning);
+  EXPECT_FALSE(s.JogRunning);
 }
 
 TEST_F(ManualMotion, JogModesFromTheButtonAndTheKeys) {
-  ConsoleState& s = rig.sys.console.State;
-  const Control& cap = rig.sys.console.View.JogSpdbut;
+  const Control& cap = v.JogSpdbut;
   m.Jog.JogSpdbutClick();  // fast -> slow
   EXPECT_EQ(cap.Caption(), "S");
   EXPECT_EQ(s.JogSpeed, 20);
@@ -153,7 +135,6 @@ TEST_F(ManualMotion, JogModesFromTheButtonAndTheKeys) {
 }
 
 TEST_F(ManualMotion, KeyboardJogsTheReleaseThatStopsThemAndTheFunctionKeys) {
-  ConsoleState& s = rig.sys.console.State;
   size_t from = rig.Mark();
   // Before any keyboard jog a release sends nothing.
   m.Jog.KeyUp({ConsoleKey::Other, 0, false});
@@ -233,7 +214,7 @@ TEST_F(ManualMotion, ManualMotionIsRefusedWhileALongOperationHoldsTheConsole) {
   m.Coordinates.Go_moveClick();
   EXPECT_TRUE(After(from).empty());
   EXPECT_TRUE(rig.prompts.Asked.empty());
-  EXPECT_EQ(rig.sys.console.State.Operation, LongOperation::Job);
+  EXPECT_EQ(s.Operation, LongOperation::Job);
 }
 
 }  // namespace

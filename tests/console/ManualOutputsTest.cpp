@@ -9,14 +9,7 @@
 namespace wendlar::testing {
 namespace {
 
-struct ManualOutputs : ::testing::Test {
-  ManualRig rig;
-  ManualControl& m = rig.manual;
-  ConsoleState& s = rig.sys.console.State;
-  ConsoleView& v = rig.sys.console.View;
-  void SetUp() override { rig.Connect(); }
-  std::vector<Record> After(size_t from) { return rig.After(from); }
-};
+struct ManualOutputs : ManualTest {};
 
 TEST_F(ManualOutputs, PwmCodeRoundsHalfToEvenAndIsBitReversedOnTheHundredStepController) {
   rig.Rebuild(100);
@@ -97,7 +90,7 @@ TEST_F(ManualOutputs, FeedOverrideIsSignMagnitudeClampedAndSentAtOnce) {
   // Sent directly: there before any link tick.
   auto got = rig.Received(from);
   ASSERT_EQ(got.size(), 31u);
-  const uint8_t rapid = static_cast<uint8_t>(rig.tables.VelocityIndexOf(200));
+  const uint8_t rapid = VelIdx(200);
   EXPECT_EQ(got.back(), Rec({135, 0x9E, rapid, 0x0A, 120}));
   EXPECT_EQ(s.FeedOverride, -30);
   EXPECT_EQ(v.Fro_lab.Caption(), "Feed  -30");

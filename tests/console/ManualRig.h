@@ -196,4 +196,17 @@ class ManualRig : private LinkPoller, private LinkReplyHandler, private CommandS
   }
 };
 
+// The manual-control tests' fixture: a connected rig and the parts they drive.
+struct ManualTest : ::testing::Test {
+  ManualRig rig;
+  ManualControl& m = rig.manual;
+  ConsoleState& s = rig.sys.console.State;
+  ConsoleView& v = rig.sys.console.View;
+  void SetUp() override { rig.Connect(); }
+  // The packets received since `from`, after the link has drained its queue.
+  std::vector<Record> After(size_t from) { return rig.After(from); }
+  uint8_t VelIdx(int ipm) const { return static_cast<uint8_t>(rig.tables.VelocityIndexOf(ipm)); }
+  uint8_t SpdIdx(int ipm) const { return static_cast<uint8_t>(rig.tables.SpeedIndexOf(ipm)); }
+};
+
 }  // namespace wendlar::testing

@@ -24,6 +24,12 @@ struct RunControlRig : ::testing::Test {
   RunControl& run = sys.run;
   ConsoleView& v = sys.console.View;
   ConsoleState& s = sys.console.State;
+  // A one-line G-code job chosen and ready to run.
+  bool PrepareJob() {
+    rig.dir.Write("a.nc", "G0 X1\n");
+    sys.consoleSettings.ChooseJobMode(2);
+    return run.PrepareGcodeFile((rig.dir.Path() / "a.nc").string());
+  }
 };
 
 TEST_F(RunControlRig, OpenDialogsCarryTheirTitlesFiltersAndFoldersAndCancelLeavesNoFile) {
@@ -52,7 +58,7 @@ TEST_F(RunControlRig, OpenDialogsCarryTheirTitlesFiltersAndFoldersAndCancelLeave
   EXPECT_TRUE(v.Form.Checked());  // back on top after the dialogs
 }
 
-TEST_F(RunControlRig, PreparingAGcodeFileEnablesRunOrReportsItCannotBeOpened) {
+TEST_F(RunControlRig, PreparingAJobFileEnablesRunOrReportsItCannotBeOpened) {
   sys.consoleSettings.ChooseJobMode(2);
   rig.dir.Write("a.nc", "G0 X1\n");
   sys.config.ToolAboveWorkNow = 2;
@@ -70,9 +76,8 @@ TEST_F(RunControlRig, PreparingAGcodeFileEnablesRunOrReportsItCannotBeOpened) {
   EXPECT_FALSE(s.GcodeReady);
   EXPECT_FALSE(v.Run_button.Enabled());
   EXPECT_FALSE(v.Preview.Enabled());
-}
 
-TEST_F(RunControlRig, AnUnreadableSpoolFileDisablesRun) {
+  // An unreadable spool file says so on the Run panel.
   EXPECT_FALSE(run.ChooseSpoolFile((rig.dir.Path() / "none.vrj").string()));
   EXPECT_FALSE(s.SpoolReady);
   EXPECT_EQ(v.Run_button.Caption(), "I/O error");
@@ -80,9 +85,7 @@ TEST_F(RunControlRig, AnUnreadableSpoolFileDisablesRun) {
 }
 
 TEST_F(RunControlRig, RunWithoutAControllerSaysSoAndSendsNothing) {
-  rig.dir.Write("a.nc", "G0 X1\n");
-  sys.consoleSettings.ChooseJobMode(2);
-  ASSERT_TRUE(run.PrepareGcodeFile((rig.dir.Path() / "a.nc").string()));
+  ASSERT_TRUE(PrepareJob());
   run.RunJob();
   EXPECT_EQ(v.Progress.Caption(), "Controller not connected");
   EXPECT_TRUE(rig.sim.TraceLines().empty());
@@ -92,9 +95,7 @@ TEST_F(RunControlRig, RunWithoutAControllerSaysSoAndSendsNothing) {
 
 TEST_F(RunControlRig, InterlocksAndTheLimitQuestionComeBeforeAnyRun) {
   ASSERT_TRUE(rig.ConnectAndInitialise());
-  rig.dir.Write("a.nc", "G0 X1\n");
-  sys.consoleSettings.ChooseJobMode(2);
-  ASSERT_TRUE(run.PrepareGcodeFile((rig.dir.Path() / "a.nc").string()));
+  ASSERT_TRUE(PrepareJob());
   s.DoorOpen = true;
   s.ServoFault = true;
   run.RunJob();
@@ -113,9 +114,7 @@ TEST_F(RunControlRig, InterlocksAndTheLimitQuestionComeBeforeAnyRun) {
 
 TEST_F(RunControlRig, RunPanelOnlyAnswersALeftReleaseWhileTheRunInputIsClear) {
   ASSERT_TRUE(rig.ConnectAndInitialise());
-  rig.dir.Write("a.nc", "G0 X1\n");
-  sys.consoleSettings.ChooseJobMode(2);
-  ASSERT_TRUE(run.PrepareGcodeFile((rig.dir.Path() / "a.nc").string()));
+  ASSERT_TRUE(PrepareJob());
   run.Run_buttonMouseUp(false);
   EXPECT_TRUE(s.GcodeReady);
   sys.report.Inputs |= 0x80;
@@ -203,9 +202,7 @@ TEST_F(RunControlRig, ToolChangePromptAndContinueSetRunToContinue) {
 
 TEST_F(RunControlRig, EmergencyStopSendsTheStopSwitchesTheSpindleOffAndCancelsAToolChangeStop) {
   ASSERT_TRUE(rig.ConnectAndInitialise());
-  rig.dir.Write("a.nc", "G0 X1\n");
-  sys.consoleSettings.ChooseJobMode(2);
-  ASSERT_TRUE(run.PrepareGcodeFile((rig.dir.Path() / "a.nc").string()));
+  ASSERT_TRUE(PrepareJob());
   sys.status.Run.ToolChangeStop = true;
   sys.status.Run.DoorStopHandled = true;
   const size_t from = rig.sim.TraceRecords().size();

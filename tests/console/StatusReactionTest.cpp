@@ -29,20 +29,16 @@ std::vector<std::string> History(System& s) {
 // Inputs with every switch line at rest and no fault: Y, Z, W, servo lines high.
 constexpr uint8_t kQuiet = 0x5C;
 
-TEST(StatusReaction, InputsStringShowsOneCharacterPerLine) {
+TEST(StatusReaction, BufferReportShowsOneCharacterPerInputLineAndTheFillOfTheRing) {
   EXPECT_EQ(InputsString(0x00), "__YZWFL_");
   EXPECT_EQ(InputsString(0xFF), "SX______");
   EXPECT_EQ(InputsString(0xA5), "SXYZW_L_");
   EXPECT_EQ(InputsString(0x5A), "_____F__");
   SimSystem rig;
-  Buffer(*rig.sys, 0, 0, 0xA5, 0);
-  EXPECT_EQ(rig.sys->console.View.Micros.Caption(), "SXYZW_L_");
-}
-
-TEST(StatusReaction, GaugeShowsTheFillOfTheRing) {
-  SimSystem rig;
   System& s = *rig.sys;
-  Buffer(s, 200, 1000, kQuiet, 0);
+  Buffer(s, 200, 1000, 0xA5, 0);
+  EXPECT_EQ(s.console.View.Micros.Caption(), "SXYZW_L_");
+  // The gauge shows the fill of the ring.
   EXPECT_EQ(s.console.View.Gauge1.Position(), 20);  // 20.5 to the even neighbour
   EXPECT_EQ(s.console.View.Gauge1.Hint(), "Buffer Ram 800");
   Buffer(s, 3900, 100, kQuiet, 0);  // wrapped in a 4096-entry ring
@@ -138,37 +134,33 @@ TEST(StatusReaction, ServoFaultLatchesOnceAndOnlyWhenEnabled) {
   EXPECT_EQ(History(s).size(), 2u);
 }
 
-TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnce) {
-  for (const auto& [version, steps, size] : {std::tuple{99, 100, 4096}, std::tuple{100, 250, 4000}}) {
+TEST(StatusReaction, FirstInformationReportChoosesTheControllerFamilyOnceAndAFeedIndexOfItsTable) {
+  struct Case {
+    int version, steps, size, feedIndex, expectedFeedIndex;
+  };
+  // No Spooler.cfg: an index of 0 names no speed; it becomes the contour velocity's (CV_Max
+  // 80 is index 177 of 250). One past the table becomes its last.
+  for (const Case c : {Case{99, 100, 4096, 20, 20}, Case{100, 250, 4000, 20, 20}, Case{110, 250, 4000, 0, 177},
+                       Case{110, 250, 4000, 400, 250}, Case{110, 250, 4000, 7, 7}}) {
+    SCOPED_TRACE(c.version);
+    SCOPED_TRACE(c.feedIndex);
     SimSystem rig;
     System& s = *rig.sys;
-    s.console.State.FeedIndex = 20;
-    s.link.DecodeReply(Report('1', {static_cast<uint8_t>(version), 0, 0, 0, 0}));
-    EXPECT_EQ(s.report.SpeedSteps, steps);
-    EXPECT_EQ(s.report.BufferSize, size);
-    EXPECT_EQ(s.tables.SpeedSteps(), steps);
-    EXPECT_EQ(s.setup.View.Max_speeds.Caption(), "Max speeds " + std::to_string(steps));
-    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[20]) + " ipm");
+    s.console.State.FeedIndex = c.feedIndex;
+    s.link.DecodeReply(Report('1', {static_cast<uint8_t>(c.version), 0, 0, 0, 0}));
+    EXPECT_EQ(s.report.SpeedSteps, c.steps);
+    EXPECT_EQ(s.report.BufferSize, c.size);
+    EXPECT_EQ(s.tables.SpeedSteps(), c.steps);
+    EXPECT_EQ(s.setup.View.Max_speeds.Caption(), "Max speeds " + std::to_string(c.steps));
+    EXPECT_EQ(s.console.State.FeedIndex, c.expectedFeedIndex);
+    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[c.expectedFeedIndex]) + " ipm");
     EXPECT_TRUE(s.console.View.CornerFinder1.Enabled());
     EXPECT_TRUE(rig.dir.Exists("Speed_table.txt"));
     // A later report of another version updates the version, not the tables.
     s.link.DecodeReply(Report('1', {60, 0, 0, 0, 0}));
     EXPECT_EQ(s.report.FirmwareVersion, 60);
-    EXPECT_EQ(s.report.SpeedSteps, steps);
-    EXPECT_EQ(s.tables.SpeedSteps(), steps);
-  }
-}
-
-TEST(StatusReaction, TheFeedIndexNamesAnEntryOfTheNewTable) {
-  // No Spooler.cfg: the index starts at 0, which names no speed; it becomes the contour
-  // velocity's (CV_Max 80 is index 177 of 250), and the label shows it.
-  for (const auto& [start, expected] : {std::pair{0, 177}, std::pair{400, 250}, std::pair{7, 7}}) {
-    SimSystem rig;
-    System& s = *rig.sys;
-    s.console.State.FeedIndex = start;
-    s.link.DecodeReply(Report('1', {110, 0, 0, 0, 0}));
-    EXPECT_EQ(s.console.State.FeedIndex, expected);
-    EXPECT_EQ(s.console.View.Feedlab.Caption(), std::to_string(s.tables.VelTableX[expected]) + " ipm");
+    EXPECT_EQ(s.report.SpeedSteps, c.steps);
+    EXPECT_EQ(s.tables.SpeedSteps(), c.steps);
   }
 }
 
@@ -206,38 +198,31 @@ struct StopRig : SimSystem {
   }
 };
 
-TEST(StatusReaction, DoorOpeningStopsTheMachineOnce) {
-  StopRig rig;
-  System& s = *rig.sys;
-  std::vector<std::string> texts;
-  s.console.View.SetOnChange([&](const Control& c) {
-    if (c.Name() == "Running") texts.push_back(c.Caption());
-  });
-  rig.sim.OpenDoor();
-  rig.RunMs(1500);
-  EXPECT_TRUE(s.console.State.DoorOpen);
-  EXPECT_EQ(rig.Count(128), 1);
-  EXPECT_EQ(rig.Count(130), 1);
-  EXPECT_EQ(std::count(texts.begin(), texts.end(), "Stopped by Door Open"), 1);
-  rig.sim.CloseDoor();
-  rig.RunMs(300);
-  EXPECT_FALSE(s.console.State.DoorOpen);
-  EXPECT_EQ(rig.Count(128), 1);
-}
-
-TEST(StatusReaction, ServoFaultStopsTheMachineOnce) {
-  StopRig rig;
-  System& s = *rig.sys;
-  std::vector<std::string> texts;
-  s.console.View.SetOnChange([&](const Control& c) {
-    if (c.Name() == "Running") texts.push_back(c.Caption());
-  });
-  rig.sim.SetServoFault(true);
-  rig.RunMs(1500);
-  EXPECT_EQ(rig.Count(128), 1);
-  EXPECT_EQ(rig.Count(130), 1);
-  EXPECT_NE(std::find(texts.begin(), texts.end(), "Stopped by Servo Fault"), texts.end());
-  EXPECT_EQ(History(s), std::vector<std::string>{"Servo Fault"});
+TEST(StatusReaction, DoorOpeningAndServoFaultStopTheMachineOnce) {
+  for (const bool door : {true, false}) {
+    SCOPED_TRACE(door ? "door" : "servo");
+    StopRig rig;
+    System& s = *rig.sys;
+    std::vector<std::string> texts;
+    s.console.View.SetOnChange([&](const Control& c) {
+      if (c.Name() == "Running") texts.push_back(c.Caption());
+    });
+    if (door) rig.sim.OpenDoor();
+    else rig.sim.SetServoFault(true);
+    rig.RunMs(1500);
+    EXPECT_EQ(rig.Count(128), 1);
+    EXPECT_EQ(rig.Count(130), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), door ? "Stopped by Door Open" : "Stopped by Servo Fault"), 1);
+    if (door) {
+      EXPECT_TRUE(s.console.State.DoorOpen);
+      rig.sim.CloseDoor();
+      rig.RunMs(300);
+      EXPECT_FALSE(s.console.State.DoorOpen);
+      EXPECT_EQ(rig.Count(128), 1);
+    } else {
+      EXPECT_EQ(History(s), std::vector<std::string>{"Servo Fault"});
+    }
+  }
 }
 
 }  // namespace

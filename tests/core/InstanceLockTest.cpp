@@ -33,7 +33,7 @@ TEST(InstanceLock, NameIsTheExecutableFileNameInUpperCase) {
             "/tmp/W_2ND_INSTANCE_LOCKOUT." + std::to_string(::getuid()));
 }
 
-TEST(InstanceLock, ASecondProcessFindsTheLockHeldUntilTheFirstLetsGo) {
+TEST(InstanceLock, ASecondProcessFindsTheLockHeldUntilTheFirstLetsGoAndNoFolderMeansNoLock) {
   testing::TempDir dir;
   const std::string name = InstanceLock::NameFor("/opt/wendlar");
   InstanceLock first(name, dir.Path());
@@ -56,6 +56,11 @@ TEST(InstanceLock, ASecondProcessFindsTheLockHeldUntilTheFirstLetsGo) {
   first.Release();
   EXPECT_FALSE(first.Held());
   EXPECT_EQ(InChild(secondStart), StateCode(InstanceLock::State::kAcquired));
+
+  // A folder that cannot hold the file makes the lock unavailable.
+  InstanceLock nowhere(name, dir.Path() / "missing");
+  EXPECT_EQ(nowhere.TryAcquire(), InstanceLock::State::kUnavailable);
+  EXPECT_FALSE(nowhere.Held());
 }
 
 TEST(InstanceLock, TheOperatingSystemReleasesTheLockWhenTheHolderDies) {
@@ -85,13 +90,6 @@ TEST(InstanceLock, TheOperatingSystemReleasesTheLockWhenTheHolderDies) {
   int status = 0;
   ASSERT_EQ(::waitpid(holder, &status, 0), holder);
   EXPECT_EQ(second.TryAcquire(), InstanceLock::State::kAcquired);
-}
-
-TEST(InstanceLock, AFolderThatCannotHoldTheFileMakesTheLockUnavailable) {
-  testing::TempDir dir;
-  InstanceLock lock("WENDLAR_2ND_INSTANCE_LOCKOUT", dir.Path() / "missing");
-  EXPECT_EQ(lock.TryAcquire(), InstanceLock::State::kUnavailable);
-  EXPECT_FALSE(lock.Held());
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(Numbers, FixedPointTextAndStrictParsing) {
   EXPECT_FALSE(ReadLeadingInt("x300"));
 }
 
-TEST(HomeDir, WritesWholeFilesWithCrLfAndResolvesNamesWithoutRegardToCase) {
+TEST(HomeDir, WritesWholeFilesWithCrLfResolvesNamesWithoutRegardToCaseAndKeepsOldFilesOnFailure) {
   testing::TempDir dir;
   HomeDir home(dir.Path());
   ASSERT_TRUE(home.WriteLinesAtomic("Spooler.cfg", {"[port#]", "4"}));
@@ -110,11 +110,8 @@ TEST(HomeDir, WritesWholeFilesWithCrLfAndResolvesNamesWithoutRegardToCase) {
   dir.Write("mixed.txt", "a\r\nb\nc");
   EXPECT_EQ(*home.ReadLines("mixed.txt"), (std::vector<std::string>{"a", "b", "c"}));
   EXPECT_FALSE(home.ReadLines("absent.txt"));
-}
 
-TEST(HomeDir, AFailedWriteKeepsTheOldFile) {
-  testing::TempDir dir;
-  HomeDir home(dir.Path());
+  // A write that fails keeps the old file.
   dir.Write("keep.cfg", "old");
   HomeDir missing(dir.Path() / "no-such-folder");
   EXPECT_FALSE(missing.WriteTextAtomic("keep.cfg", "new"));

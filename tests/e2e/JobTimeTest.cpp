@@ -93,8 +93,11 @@ TEST(JobTime, TheConsoleShowsTheEstimateAndTheTimeLeft) {
   ASSERT_TRUE(sys.jobClock.Estimate()->Ok) << sys.jobClock.Estimate()->Failure;
   EXPECT_EQ(v.Job_time.Caption(), "about 24 s");
   EXPECT_FALSE(v.Estimate_bar.Visible());
-  EXPECT_NE(v.Job_time.Hint().find("Machine time on the simulated controller: 23.6 s"), std::string::npos)
+  EXPECT_EQ(v.Job_time.Hint().rfind(
+                "Machine time on the simulated controller: 23.6 s\nDrawing Limits\nX min 0.000\" max 1.000\"\nY min", 0),
+            0u)
       << v.Job_time.Hint();
+  EXPECT_NE(v.Job_time.Hint().find("\nPackets 253"), std::string::npos) << v.Job_time.Hint();
 
   // During the run the time left falls as the machine works through the job.
   sys.run.RunJob();

@@ -18,7 +18,7 @@ Lines Concat(Lines a, const Lines& b) {
   return a;
 }
 
-TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePort) {
+TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePortAndARetryClosesItFirst) {
   SimSystem rig;
   EXPECT_EQ(rig.sys->connection.ConnectController(SimSystem::kSimPort), kConnectOk);
   EXPECT_EQ(Messages(rig), Concat(kCalibration, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..",
@@ -42,6 +42,15 @@ TEST(Connection, SuccessfulSequenceConnectsAndRemembersThePort) {
   EXPECT_TRUE(s.console.View.Functions1.Enabled());
   // Only a successful connection saves the remembered port.
   EXPECT_NE(rig.dir.Read("Spooler.cfg").find("\r\n2\r\n"), std::string::npos);
+
+  // A retry while connected closes the port first.
+  int closes = 0;
+  s.link.View().SetOnChange([&](const Control& c) {
+    if (c.Name() == "Response_lab" && c.Caption().rfind("Return code", 0) == 0) ++closes;
+  });
+  ASSERT_TRUE(rig.Connect());
+  EXPECT_EQ(closes, 1);
+  EXPECT_TRUE(s.link.Connected);
 }
 
 TEST(Connection, IdentityRepliesDecideTheUpdateNotice) {
@@ -57,61 +66,53 @@ TEST(Connection, IdentityRepliesDecideTheUpdateNotice) {
   }
 }
 
-TEST(Connection, EchoingPortIsNotTheController) {
-  SimSystem rig;
-  EchoDevice echo;
-  rig.port.Attach(5, echo, "loop-back");
-  EXPECT_EQ(rig.sys->connection.ConnectController(5), kConnectNoController);
-  Lines expected = kCalibration;
-  expected[2] = "Opening comport 6";
-  EXPECT_EQ(Messages(rig), Concat(expected, {"Comm port is Not CNC device !", "Comm port is Not CNC device !",
-                                             "Comm port is Not CNC device !",
-                                             "Cannot talk to USB CNC controller ! try another Comm port"}));
-  EXPECT_EQ(rig.sys->link.View().Status_lab.Caption(), "Cannot Connect !");
-  EXPECT_TRUE(rig.sys->connection.ConnectFailed);
-  EXPECT_FALSE(rig.sys->link.Connected);
-  EXPECT_TRUE(rig.sys->link.View().Connect_USB.Enabled());
-  EXPECT_TRUE(rig.port.IsOpen(5));  // a failed attempt leaves the port open
-}
-
-TEST(Connection, NoDeviceGivesThreeUnansweredRequests) {
-  SimSystem rig;
-  rig.port.AddSilent(3, "empty adapter");
-  EXPECT_EQ(rig.sys->connection.ConnectController(3), kConnectNoController);
-  Lines expected = kCalibration;
-  expected[2] = "Opening comport 4";
-  EXPECT_EQ(Messages(rig), Concat(expected, {"Cannot talk to USB CNC controller ! try another Comm port"}));
-  EXPECT_EQ(rig.sys->link.View().Status_lab.Caption(), "Cannot Connect !");
-  EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 0);
-  EXPECT_FALSE(rig.dir.Exists("Spooler.cfg"));
-}
-
-TEST(Connection, FailedHandshakesAreReportedWithTheReply) {
-  {
+// Ports where no connection comes about: each says why, and none is saved as the last port.
+TEST(Connection, FailedConnectionsSayWhyAndSaveNoPort) {
+  const Lines notController(3, "Comm port is Not CNC device !");
+  const std::string cannotTalk = "Cannot talk to USB CNC controller ! try another Comm port";
+  const Lines handshakeHigh = {"PC to USB connection OK ", "Testing CNC Hand Shake H .."};
+  struct Case {
+    const char* what;
+    char device;  // 'E' echoes, 'S' is silent, otherwise the handshake read-back's mark
+    int result;
+    Lines messages;
+    int lastPort;
+  };
+  const Case cases[] = {
+      {"an echoing port", 'E', kConnectNoController, Concat(notController, {cannotTalk}), 0},
+      {"no device: three unanswered requests", 'S', kConnectNoController, {cannotTalk}, 0},
+      {"miswired", 'X', kConnectHandshakeHigh,
+       Concat(handshakeHigh, {"Handshake Hi FailUSHX HANDSHAKE READ", "CHECK CONTROLLER IS TURNED ON !"}), 0},
+      // The port is written at the start of the low handshake, but not saved.
+      {"stuck high", 'N', kConnectHandshakeLow,
+       Concat(handshakeHigh, {"Handshake Hi OK", "Testing CNC Hand Shake L..", "Handshake Lo FailUSLN HANDSHAKE READ",
+                              "CHECK CONTROLLER IS TURNED ON !"}),
+       4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     SimSystem rig;
-    WrongHandshakeDevice miswired(rig.sim, 'X');
-    rig.port.Attach(4, miswired, "miswired");
-    EXPECT_EQ(rig.sys->connection.ConnectController(4), kConnectHandshakeHigh);
+    EchoDevice echo;
+    WrongHandshakeDevice wrong(rig.sim, c.device);
+    if (c.device == 'S') {
+      rig.port.AddSilent(4, "empty adapter");
+    } else {
+      rig.port.Attach(4, c.device == 'E' ? static_cast<SerialDevice&>(echo) : wrong, "not a controller");
+    }
+    EXPECT_EQ(rig.sys->connection.ConnectController(4), c.result);
     Lines expected = kCalibration;
     expected[2] = "Opening comport 5";
-    EXPECT_EQ(Messages(rig), Concat(expected, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..",
-                                               "Handshake Hi FailUSHX HANDSHAKE READ", "CHECK CONTROLLER IS TURNED ON !"}));
-    EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 0);
-  }
-  {
-    SimSystem rig;
-    WrongHandshakeDevice stuckHigh(rig.sim, 'N');
-    rig.port.Attach(4, stuckHigh, "stuck high");
-    EXPECT_EQ(rig.sys->connection.ConnectController(4), kConnectHandshakeLow);
-    Lines expected = kCalibration;
-    expected[2] = "Opening comport 5";
-    EXPECT_EQ(Messages(rig), Concat(expected, {"PC to USB connection OK ", "Testing CNC Hand Shake H ..", "Handshake Hi OK",
-                                               "Testing CNC Hand Shake L..", "Handshake Lo FailUSLN HANDSHAKE READ",
-                                               "CHECK CONTROLLER IS TURNED ON !"}));
-    // Written at the start of the low handshake, but not saved.
-    EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, 4);
+    EXPECT_EQ(Messages(rig), Concat(expected, c.messages));
+    EXPECT_EQ(rig.sys->environment.Env.LastUsbPort, c.lastPort);
     EXPECT_FALSE(rig.sys->connection.LinkUp);
+    EXPECT_FALSE(rig.sys->link.Connected);
     EXPECT_FALSE(rig.dir.Exists("Spooler.cfg"));
+    if (c.result == kConnectNoController) {
+      EXPECT_EQ(rig.sys->link.View().Status_lab.Caption(), "Cannot Connect !");
+      EXPECT_TRUE(rig.sys->connection.ConnectFailed);
+      EXPECT_TRUE(rig.sys->link.View().Connect_USB.Enabled());
+      EXPECT_TRUE(rig.port.IsOpen(4));  // a failed attempt leaves the port open
+    }
   }
 }
 
@@ -219,18 +220,6 @@ TEST(Connection, CloseAndRetryStartFromAClosedPortAndAFreshController) {
   EXPECT_EQ(s.report.FirmwareVersion, 90);
   EXPECT_EQ(s.report.SpeedSteps, 100);
   EXPECT_EQ(s.report.BufferSize, 4096);
-}
-
-TEST(Connection, RetryWhileConnectedClosesThePortFirst) {
-  SimSystem rig;
-  ASSERT_TRUE(rig.Connect());
-  int closes = 0;
-  rig.sys->link.View().SetOnChange([&](const Control& c) {
-    if (c.Name() == "Response_lab" && c.Caption().rfind("Return code", 0) == 0) ++closes;
-  });
-  ASSERT_TRUE(rig.Connect());
-  EXPECT_EQ(closes, 1);
-  EXPECT_TRUE(rig.sys->link.Connected);
 }
 
 TEST(Connection, TransferTestEndsAcrossMidnight) {

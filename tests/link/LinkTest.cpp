@@ -133,7 +133,7 @@ TEST_F(LinkTest, SendLineExchangesOneLineAndBoundsTheWait) {
   EXPECT_EQ(port.rx, "junk");
 }
 
-TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLine) {
+TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLineAndMalformedOnesChangeNoBuffer) {
   Receive("1.0A1405FF00\r\n");
   EXPECT_EQ(link.InfoReply, (std::array<uint8_t, 5>{0x0A, 0x14, 0x05, 0xFF, 0x00}));
   Receive("2.0102A0B0C0D0\r\n");
@@ -165,13 +165,8 @@ TEST_F(LinkTest, EveryReplyKindDecodesFromItsLiteralLine) {
   EXPECT_EQ(console.offline, 2);
   EXPECT_EQ(link.LastReply, "E3x");
   EXPECT_EQ(link.LastReplyKind, 'E');
-}
 
-TEST_F(LinkTest, MalformedRepliesChangeNoBuffer) {
-  Receive("2.0102A0B0C0D0\r");
-  Receive("3.0102030405060708090A\r");
-  Receive("4.000000000000000000000000\r");
-  Receive("5.0100003412\r");
+  // Malformed replies change no buffer.
   const auto buffer = link.BufferReply;
   const auto position = link.PositionReply;
   const auto io = link.IoReply;
@@ -255,6 +250,8 @@ TEST_F(LinkTest, RecordUsbListsPacketsAndAbortsPast300Lines) {
 TEST_F(LinkTest, PacedStreamingInterleavesStatusRequests) {
   link.Connected = true;
   link.SetDirectSend(true);
+  EXPECT_TRUE(link.DirectSend);
+  EXPECT_EQ(link.UsbTimer().Interval(), 50);
   for (int i = 0; i < 44; ++i) link.QueueCommand(cmd::JogStop());
   const std::vector<std::string> cycle = {"P06", "P06", "P06", "P06", "R2", "P06", "P06", "R3", "P06", "P06",
                                           "P06", "R2", "P06", "P06"};
@@ -283,23 +280,16 @@ TEST_F(LinkTest, PacedStreamingInterleavesStatusRequests) {
   }
   EXPECT_EQ(r1Places, (std::vector<int>{21, 41, 61}));
 
-  // Switching direct sending restarts the cycle.
+  // Switching direct sending restarts the cycle; the tick and the gauge colour follow it.
   port.lines.clear();
   link.R4Count = 1;
   link.SetDirectSend(false);
+  EXPECT_EQ(link.UsbTimer().Interval(), 15);
+  EXPECT_FALSE(link.UsbTimer().Enabled());
   link.SetDirectSend(true);
+  EXPECT_EQ(console.gaugeColors, (std::vector<Color>{kGreen, kMaroon, kGreen}));
   for (int i = 0; i < 4; ++i) link.QueueCommand(cmd::JogStop());
   EXPECT_EQ(Traffic(), (std::vector<std::string>{"P06", "P06", "P06", "P06", "R2"}));
-}
-
-TEST_F(LinkTest, DirectSendSetsTheTickAndTheGaugeColour) {
-  link.SetDirectSend(true);
-  EXPECT_TRUE(link.DirectSend);
-  EXPECT_EQ(link.UsbTimer().Interval(), 50);
-  link.SetDirectSend(false);
-  EXPECT_EQ(link.UsbTimer().Interval(), 15);
-  EXPECT_EQ(console.gaugeColors, (std::vector<Color>{kGreen, kMaroon}));
-  EXPECT_FALSE(link.UsbTimer().Enabled());
 }
 
 TEST_F(LinkTest, PacketDelayCostsVirtualTimeAndLetsTimersRun) {

@@ -37,7 +37,7 @@ struct IdleRig : SimSystem {
   }
 };
 
-TEST(Polling, IdleRotationSendsOneRequestEveryThirdTickInAFiveSlotCycle) {
+TEST(Polling, IdleRotationSendsOneRequestEveryThirdTickInAFiveSlotCycleAndTheMeterShowsIt) {
   IdleRig rig;
   const size_t from = rig.sim.TraceLines().size();
   rig.RunMs(1200);
@@ -52,6 +52,13 @@ TEST(Polling, IdleRotationSendsOneRequestEveryThirdTickInAFiveSlotCycle) {
     EXPECT_LE(gap, 47000) << i;
   }
   EXPECT_EQ(rig.sys->polling.PollCount >= 75, true);
+
+  // The transfer meter shows the mean of four samples: R2 and R3 count, R1 does not; about
+  // 2.8 of them per 150 ms.
+  const Control& bar = rig.sys->console.View.usbspdBar1;
+  EXPECT_EQ(bar.Caption(), "Usb transfer Speed 28 bk/s");
+  EXPECT_EQ(bar.Position(), 1);
+  EXPECT_EQ(bar.BackColor(), kSilver);
 }
 
 TEST(Polling, FifthSlotFollowsFirmwareAndReadRequest) {
@@ -78,19 +85,13 @@ TEST(Polling, FifthSlotFollowsFirmwareAndReadRequest) {
     EXPECT_FALSE(contains(nothing, "R1"));
     EXPECT_EQ(nothing.size(), 4u);
   }
-  {
-    IdleRig rig(90);
+  // Older families answer the same request in the fifth slot with an input or information report.
+  for (const auto& [firmware, asked, notAsked] : {std::tuple{90, "R4", "R5"}, std::tuple{15, "R1", "R5"}}) {
+    IdleRig rig(firmware);
     rig.RunMs(300);
-    const auto io = fifth(rig, 5);
-    EXPECT_TRUE(contains(io, "R4"));
-    EXPECT_FALSE(contains(io, "R5"));
-  }
-  {
-    IdleRig rig(15);
-    rig.RunMs(300);
-    const auto info = fifth(rig, 5);
-    EXPECT_TRUE(contains(info, "R1"));
-    EXPECT_FALSE(contains(info, "R5"));
+    const auto lines = fifth(rig, 5);
+    EXPECT_TRUE(contains(lines, asked)) << firmware;
+    EXPECT_FALSE(contains(lines, notAsked)) << firmware;
   }
 }
 
@@ -114,7 +115,7 @@ std::string ReportLine(char kind, std::vector<uint8_t> bytes) {
   return line;
 }
 
-TEST(Polling, PositionReportsDecodeSigned24BitValuesAndTheThirdAxis) {
+TEST(Polling, ReportsDecodePositionsUnknownInfoKindsAndOlderFirmwaresLamps) {
   SimSystem rig;
   System& s = *rig.sys;
   s.link.DecodeReply(ReportLine('3', {0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x80, 0x39, 0x30, 0x00, 0x05}));
@@ -128,21 +129,15 @@ TEST(Polling, PositionReportsDecodeSigned24BitValuesAndTheThirdAxis) {
   EXPECT_EQ(s.report.Z, 12345);
   EXPECT_EQ(s.console.State.MachineWSteps, 16);
   EXPECT_EQ(s.console.State.MachineZSteps, 12345);
-}
 
-TEST(Polling, InfoReportOfUnknownKindChangesNothing) {
-  SimSystem rig;
-  System& s = *rig.sys;
+  // An information report of a kind it does not know changes nothing.
   s.link.DecodeReply(ReportLine('1', {99, 120, 7, 8, 9}));
   EXPECT_EQ(s.report.FirmwareVersion, 0);
   EXPECT_FALSE(s.report.VersionSeen);
   EXPECT_EQ(s.console.State.RanCount, 0);
   EXPECT_EQ(s.console.View.Tooln_lab.Caption(), "");
-}
 
-TEST(Polling, OlderFirmwareTakesItsLampsFromInputReportSetThree) {
-  SimSystem rig;
-  System& s = *rig.sys;
+  // Older firmware takes its lamps from input report set three.
   s.link.DecodeReply(ReportLine('1', {65, 0, 0, 0, 0}));
   s.polling.ReadRequest = 5;
   // Bit 3 with bit 0 clear: spindle 1; bit 2 aux 1; bit 7 aux 2.
@@ -210,16 +205,6 @@ TEST(Polling, SilentControllerIsReportedOnceAndPollingResumes) {
   EXPECT_FALSE(s.polling.Silent());
   EXPECT_EQ(s.console.View.Running.Caption(), "Not Initialzed");  // reports are decoded again
   EXPECT_TRUE(s.polling.LinkPolling());
-}
-
-TEST(Polling, TransferMeterShowsTheMeanOfFourSamples) {
-  IdleRig rig;
-  rig.RunMs(650);
-  const Control& bar = rig.sys->console.View.usbspdBar1;
-  // Idle polling: R2 and R3 count, R1 does not; about 2.8 of them per 150 ms.
-  EXPECT_EQ(bar.Caption(), "Usb transfer Speed 28 bk/s");
-  EXPECT_EQ(bar.Position(), 1);
-  EXPECT_EQ(bar.BackColor(), kSilver);
 }
 
 }  // namespace

@@ -243,7 +243,7 @@ TEST(WaitBufferRoom, RoomConditionsWithTheFixedMargin) {
   EXPECT_TRUE(B::HasRoom(100, 401, 4096));
 }
 
-TEST(WaitBufferRoom, PollsUntilTheControllerFreesRoom) {
+TEST(WaitBufferRoom, PollsUntilTheControllerFreesRoomAndEndsOnAbortAndWhenPollingStops) {
   MotionRig rig;
   rig.link.head = 0;
   rig.link.tail = 0;
@@ -258,10 +258,8 @@ TEST(WaitBufferRoom, PollsUntilTheControllerFreesRoom) {
   };
   EXPECT_TRUE(rig.buffer.WaitBufferRoom());
   EXPECT_EQ(rig.link.polls, 3);  // tail 106: 3794 is below 3796
-}
 
-TEST(WaitBufferRoom, EndsOnAbortAndWhenPollingStops) {
-  MotionRig rig;
+  rig.link.polls = 0;
   rig.link.head = 100;
   rig.link.tail = 350;
   rig.link.onPoll = [&] {

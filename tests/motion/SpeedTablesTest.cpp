@@ -85,7 +85,7 @@ TEST(SpeedTable, WritesTheTableFileAndTheMaxVelocityCaption) {
   EXPECT_TRUE(metric.ends_with("\r\n25000   1125\r\n"));
 }
 
-TEST(SpeedTable, VelocityLookUpsFindTheSlowestIndexFastEnough) {
+TEST(SpeedTable, VelocityLookUpsFindTheSlowestIndexFastEnoughEvenWithAZeroScale) {
   MotionRig rig;  // Z_raise_vel 80, CV_Max 80
   const auto& t = rig.tables;
   EXPECT_EQ(t.VelocityIndexOf(0), 1);
@@ -96,6 +96,15 @@ TEST(SpeedTable, VelocityLookUpsFindTheSlowestIndexFastEnough) {
   EXPECT_EQ(t.SpeedIndexOf(30), 39);
   EXPECT_EQ(t.SpeedIndexOf(164), 73);  // capped at Z_raise_vel 80
   EXPECT_EQ(t.VelocityIndexOf(80), 73);
+
+  // A zero scale keeps every look-up on the slowest index instead of dividing by zero.
+  rig.config.Config.Xscale = 0;
+  rig.Rebuild(100);
+  rig.feeds.useFeed = false;
+  rig.feeds.currentFeed = 60;
+  EXPECT_EQ(t.FeedSpeedIndex(), 1);
+  EXPECT_EQ(t.VelocityIndexOf(80), 1);
+  EXPECT_EQ(t.VelTableX[100], 65535);
 }
 
 TEST(SpeedTable, FeedIndexComesFromTheFeedBoxOrTheJob) {
@@ -129,25 +138,6 @@ TEST(SpeedTable, FeedIndexComesFromTheFeedBoxOrTheJob) {
   EXPECT_EQ(rig.tables.PlungeSpeedIndex(1), 1);
   rig.buffer.FeedIdx = 30;  // the feed box's index, taken at the last flush
   EXPECT_EQ(rig.buffer.PlungeSpeedIndex(), 47);
-}
-
-TEST(SpeedTable, ZeroScaleKeepsEveryLookUpOnTheSlowestIndex) {
-  MotionRig rig;
-  rig.config.Config.Xscale = 0;
-  rig.Rebuild(100);
-  rig.feeds.useFeed = false;
-  rig.feeds.currentFeed = 60;
-  EXPECT_EQ(rig.tables.FeedSpeedIndex(), 1);
-  EXPECT_EQ(rig.tables.VelocityIndexOf(80), 1);
-  EXPECT_EQ(rig.tables.VelTableX[100], 65535);
-}
-
-TEST(CornerTable, LimitsAtTheEdgesOfEachBand) {
-  MotionRig rig;
-  const auto& c = rig.tables.CornerTable;
-  const std::pair<int, int> edges[] = {{1, 100}, {2, 100}, {3, 90},  {5, 90},  {6, 70},   {10, 70}, {11, 60},
-                                       {20, 60}, {21, 50}, {40, 50}, {41, 40}, {61, 40}, {62, 35}, {100, 35}};
-  for (auto [severity, limit] : edges) EXPECT_EQ(c[severity], limit) << "severity " << severity;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 
 #include "config/ConfigFile.h"
 #include "job/SpoolFile.h"
@@ -20,11 +19,6 @@ ConfigState Machine(bool metric) {
   if (metric) SetMetricUnits(config.Units); else SetInchUnits(config.Units);
   config.ToolAboveWorkNow = config.Config.Tool_above_work;
   return config;
-}
-
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
 }
 
 struct Viewer : ::testing::Test {
@@ -271,6 +265,93 @@ TEST_F(Viewer, SpoolerJobsShowTheirRecordLabelsToolAndLayer) {
   EXPECT_EQ(m.View.Ypos_Lab.Caption(), "Y pos  2.000");
 }
 
+// The pen and style of every batch of the frame, in order.
+std::vector<std::pair<Color, bool>> Batches(const ViewerFrame& f) {
+  std::vector<std::pair<Color, bool>> out;
+  for (const ViewerFrame::Batch& b : f.Batches) out.emplace_back(b.Pen, b.Rapid);
+  return out;
+}
+
+TEST_F(Viewer, ProgramsAreDrawnInTheColoursOfTheirTools) {
+  const std::string program = "G20 G90\nT1 M6\nG0 X1 Y1\nG1 X3 F10\nT2\nG0 X1 Y2\nG1 Y4\nM30\n";
+  ASSERT_TRUE(Open(program));
+  ASSERT_EQ(m.Path.Colours().size(), 2u);
+  EXPECT_EQ(m.Path.Colours()[0].Tool, 1);
+  EXPECT_EQ(m.Path.Colours()[1].Tool, 2);
+  EXPECT_EQ(m.Path.Colours()[1].Line, 5);
+  const ViewerFrame& f = m.BuildFrame();
+  using B = std::pair<Color, bool>;
+  EXPECT_EQ(Batches(f), std::vector<B>({{kBlue, true}, {kBlue, false}, {kLime, true}, {kLime, false}}));
+  // The last lime segment ends where tool 2's cut ends.
+  const ScreenPoint end = m.Camera.Project(1000, 4000, 0);
+  EXPECT_NEAR(f.Lines[f.Lines.size() - 2], end.X, 0.6);
+  EXPECT_NEAR(f.Lines.back(), end.Y, 0.6);
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 2");
+  m.Horiz_barChange(500);  // line 4
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "Tool # 1");
+  EXPECT_EQ(Batches(m.BuildFrame()), std::vector<B>({{kBlue, true}, {kBlue, false}}));
+  m.RewindClick();
+  EXPECT_EQ(m.View.Cur_tool_lab.Caption(), "");
+
+  // With a manual tool change the tool goes to the change position still in its old colour.
+  ConfigState config = Machine(false);
+  config.Config.Man_toolch = 1;
+  config.Config.Toolch_xpos = 5;
+  config.Config.Toolch_Zpos = 1;
+  ASSERT_TRUE(m.Open(dir.Path() / "job.nc", config, PreflightStart{}));
+  ASSERT_EQ(m.Path.Colours().size(), 2u);
+  const ViewerPoint before = m.Path.Points()[m.Path.Colours()[1].Point - 1];
+  EXPECT_EQ(before.Line(), 5);
+  EXPECT_EQ(before.X, 5000);
+  EXPECT_EQ(before.Y, 0);
+  EXPECT_EQ(m.Path.Colours()[1].Pen, kLime);
+}
+
+TEST_F(Viewer, TheFrameFollowsThePixelsNotTheSegments) {
+  // Rows of 0.002 in steps (under a pixel each at this size) across a one-inch square; the
+  // rows lie a tenth of a pixel apart, every other one cut with tool `odd`.
+  auto raster = [](int rows, int odd) {
+    std::string text = "G20 G90\nG0 X0 Y0 Z0\nG1 X0 Y1 F10\nG1 X1 Y1\n";
+    for (int r = 0; r < rows; ++r) {
+      text += "T" + std::to_string(r % 2 ? odd : 1) + "\n";
+      for (int i = 0; i <= 500; ++i) text += "G1 X" + std::to_string(i * 0.002) + " Y" + std::to_string(r * 0.0005) + "\n";
+    }
+    return text;
+  };
+  ASSERT_TRUE(Open(raster(1, 1)));
+  const ViewerFrame& row = m.BuildFrame();
+  const size_t oneRow = row.Segments();
+  // Every end point sits where the camera projects it.
+  for (size_t i = 0; i < row.Lines.size(); i += 2) {
+    bool found = false;
+    for (const ViewerPoint& p : m.Path.Points()) {
+      double x, y;
+      m.Camera.ProjectExact(p.X, p.Y, p.Z, x, y);
+      if (std::fabs(x - row.Lines[i]) < 0.01 && std::fabs(y - row.Lines[i + 1]) < 0.01) found = true;
+    }
+    ASSERT_TRUE(found) << "segment point " << i / 2;
+  }
+  EXPECT_LT(oneRow, 400u);  // of 503: many steps are closer than a pixel to the last point kept
+
+  // Forty rows in one pen leave out much of what lies over the rows before; in two pens each
+  // row is drawn over the other's colour.
+  ASSERT_TRUE(Open(raster(40, 2)));
+  const size_t twoPens = m.BuildFrame().Segments();
+  EXPECT_GT(twoPens, oneRow * 38);
+  ASSERT_TRUE(Open(raster(40, 1)));
+  const size_t onePen = m.BuildFrame().Segments();
+  EXPECT_LT(onePen, twoPens * 2 / 3);
+  // A coarser cell while the mouse drags keeps fewer still.
+  EXPECT_LT(m.BuildFrame(2).Segments(), onePen / 2);
+
+  // Panned far beside the window, or with nothing drawn yet, the frame is empty.
+  m.Camera.PanOffsetX = 5000;
+  EXPECT_EQ(m.BuildFrame().Segments(), 0u);
+  m.Camera.PanOffsetX = 0;
+  m.ViewLine = 0;
+  EXPECT_EQ(m.BuildFrame().Segments(), 0u);
+}
+
 TEST_F(Viewer, AFileThatCannotBeOpenedLeavesTheViewerEmpty) {
   m.SetWindowSize(800, 600);
   EXPECT_FALSE(m.Open(dir.Path() / "missing.nc", Machine(false), PreflightStart{}));
@@ -289,14 +370,6 @@ TEST_F(Viewer, ReadingCanBeAbandonedAndReportsProgress) {
   EXPECT_TRUE(m.Open(dir.Path() / "long.nc", Machine(false), PreflightStart{}, [&](int) { return ++calls > 0; }));
   EXPECT_EQ(calls, 2);
   EXPECT_EQ(m.Path.TotalLines(), 10001);
-}
-
-TEST_F(Viewer, TheDemoJobsOpen) {
-  m.SetWindowSize(800, 600);
-  ASSERT_TRUE(m.Open(Examples() / "demo.nc", Machine(false), PreflightStart{}));
-  EXPECT_GT(m.Path.Points().size(), 10u);
-  ASSERT_TRUE(m.Open(Examples() / "demo.vrj", Machine(false), PreflightStart{}));
-  EXPECT_GT(m.Path.Points().size(), 5u);
 }
 
 }  // namespace

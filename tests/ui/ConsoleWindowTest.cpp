@@ -109,7 +109,7 @@ TEST(ConsoleWindow, EveryControlOfTheModelHasItsWidgetWithTheDocumentedCaption) 
   EXPECT_TRUE(w.Form().fv100->isChecked());
 }
 
-TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsAndChecks) {
+TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsChecksAndHints) {
   Desk d;
   ConsoleWindow& w = d.gui.Console();
   QMenuBar* bar = w.menuBar();
@@ -162,6 +162,14 @@ TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsAndChecks) {
   EXPECT_TRUE(w.Form().MovetoXYposition1->isEnabled());
   EXPECT_TRUE(w.Form().About1->isEnabled());
   EXPECT_TRUE(w.Form().N3DProbeMenu1->isEnabled());
+
+  // Greyed entries say why in their hint; an entry whose window exists says nothing of the kind.
+  EXPECT_EQ(w.Form().CornerFinder1->toolTip(), "Needs firmware 65 or later");
+  EXPECT_EQ(w.Form().Touch->toolTip(), "Needs \"Touch pad Enable\" in Configure Machine");
+  for (QMenu* menu : w.menuBar()->findChildren<QMenu*>()) {
+    if (!menu->title().isEmpty()) EXPECT_TRUE(menu->toolTipsVisible()) << menu->title().toStdString();
+  }
+  EXPECT_EQ(w.Form().ConfigureMachine1->toolTip().toStdString().find("not in this version"), std::string::npos);
 }
 
 // Visible children of `parent` must lie inside it and not overlap one another.
@@ -326,18 +334,6 @@ TEST(ConsoleWindow, RemembersTheSizeTheOperatorLeftIt) {
   EXPECT_EQ(again.gui.Console().ClientSize(), QSize(1000, 900));
   again.gui.Console().hide();
   again.gui.Usb().hide();
-}
-
-TEST(ConsoleWindow, GreyedEntriesSayWhyInTheirHint) {
-  Desk d;
-  ConsoleWindow& w = d.gui.Console();
-  EXPECT_EQ(w.Form().CornerFinder1->toolTip(), "Needs firmware 65 or later");
-  EXPECT_EQ(w.Form().Touch->toolTip(), "Needs \"Touch pad Enable\" in Configure Machine");
-  for (QMenu* menu : w.menuBar()->findChildren<QMenu*>()) {
-    if (!menu->title().isEmpty()) EXPECT_TRUE(menu->toolTipsVisible()) << menu->title().toStdString();
-  }
-  // An entry whose window exists says nothing of the kind.
-  EXPECT_EQ(w.Form().ConfigureMachine1->toolTip().toStdString().find("not in this version"), std::string::npos);
 }
 
 TEST(ConsoleWindow, ClicksOnPositionsAndPanelsOpenTheMoveDialog) {

@@ -108,7 +108,7 @@ TEST(ViewerWindow, MouseRotatesPansAndZooms) {
   ViewerWindow& w = d.gui.Viewer();
   d.Preview(Examples() / "demo.nc", false);
   ASSERT_TRUE(w.isVisible());
-  QWidget& canvas = w.Canvas();
+  ViewerCanvas& canvas = w.Canvas();
   const ViewerCamera& cam = d.sys.viewer.Camera;
 
   QTest::mousePress(&canvas, Qt::LeftButton, {}, QPoint(200, 200));
@@ -117,6 +117,9 @@ TEST(ViewerWindow, MouseRotatesPansAndZooms) {
                      Qt::LeftButton, {});
     QCoreApplication::sendEvent(&canvas, &move);
   }
+  // The coarser picture while the mouse moves, the full one once it rests.
+  EXPECT_TRUE(canvas.Dragging());
+  QTRY_VERIFY_WITH_TIMEOUT(!canvas.Dragging(), 2000);
   QTest::mouseRelease(&canvas, Qt::LeftButton, {}, QPoint(175, 190));
   EXPECT_EQ(cam.XYViewAngle, 205);  // five moves to the left
   EXPECT_EQ(cam.ZViewAngle, 21);    // one move up
@@ -171,6 +174,29 @@ TEST(ViewerWindow, ARealProgramOpensWhole) {
   EXPECT_EQ(d.sys.viewer.ViewLine, d.sys.viewer.Path.TotalLines());
   EXPECT_FALSE(w.findChild<QWidget*>("Load_bar")->isVisible());
   SaveShot(&w, "viewer-corpus.png");
+}
+
+TEST(ViewerWindow, AProgramWithThreeToolsShowsTheirColours) {
+  const fs::path job = testing::CorpusDir() / "cam_botomata_g10.nc";
+  if (!fs::exists(job)) GTEST_SKIP() << "no corpus at " << job;
+  Desk d;
+  ViewerWindow& w = d.gui.Viewer();
+  d.Preview(job, false);
+  ASSERT_TRUE(w.isVisible());
+  const QImage picture = w.Canvas().grab().toImage();
+  auto pixels = [&picture](Color pen) {
+    const QRgb want = ToQColor(pen).rgb();
+    int n = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) n += picture.pixel(x, y) == want ? 1 : 0;
+    }
+    return n;
+  };
+  EXPECT_GT(pixels(kBlue), 100);  // tool 1
+  EXPECT_GT(pixels(kLime), 100);  // tool 2
+  EXPECT_GT(pixels(kRed), 100);   // tool 3
+  EXPECT_EQ(d.Text("Cur_tool_lab"), "Tool # 3");
+  SaveShot(&w, "viewer-tools.png");
 }
 
 }  // namespace
