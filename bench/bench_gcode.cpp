@@ -82,7 +82,7 @@ fs::path ShortMovesFile(int64_t lines) {
 
 // Quarter and half arcs of small radii, with the straight joins between them.
 fs::path ArcFile(int64_t lines) {
-  fs::path file = BenchDir() / ("arcs-" + std::to_string(lines) + ".nc");
+  fs::path file = BenchDir() / ("arcs2-" + std::to_string(lines) + ".nc");
   if (fs::exists(file)) return file;
   std::ofstream out(file, std::ios::binary);
   out << "G20 G90\nG0 X0 Y0 Z0.1\nG1 Z-0.05 F40\n";
@@ -99,8 +99,9 @@ fs::path ArcFile(int64_t lines) {
       n = std::snprintf(buf, sizeof buf, "%s X%.4f Y%.4f I0.05 J0 (arc)\n", i % 2 ? "G2" : "G3", ex, y);
       x = ex;
     }
-    if (x > 100) x = 0, out << "G0 X0 Y0\n";
+    // The line ends where it was written to; only then the tool goes back to the origin.
     out.write(buf, n);
+    if (x > 100) x = 0, out << "G0 X0 Y0\n";
   }
   return file;
 }

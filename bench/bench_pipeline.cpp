@@ -65,7 +65,7 @@ fs::path ShortMovesFile(const fs::path& dir, long lines) {
 
 // Half circles and straight joins, with a peck-drilling cycle every 200 lines.
 fs::path ArcsAndCyclesFile(const fs::path& dir, long lines) {
-  return Generated(dir, "arcs", lines, [&](std::ostream& out) {
+  return Generated(dir, "arcs2", lines, [&](std::ostream& out) {
     out << "G20 G90\nG0 X0 Y0 Z0.1\nG1 Z-0.05 F40\n";
     char buf[128];
     double x = 0;
@@ -81,8 +81,9 @@ fs::path ArcsAndCyclesFile(const fs::path& dir, long lines) {
         n = std::snprintf(buf, sizeof buf, "%s X%.4f Y0 I0.05 J0\n", i % 2 ? "G2" : "G3", ex);
         x = ex;
       }
-      if (x > 20) x = 0, out << "G0 Z0.1\nG0 X0 Y0\nG1 Z-0.05 F40\n";
+      // The line ends where it was written to; only then the tool goes back to the origin.
       out.write(buf, n);
+      if (x > 20) x = 0, out << "G0 Z0.1\nG0 X0 Y0\nG1 Z-0.05 F40\n";
     }
   });
 }

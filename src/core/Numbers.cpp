@@ -8,25 +8,58 @@
 
 namespace wendlar {
 
-int64_t Nearest(double v) {
-  if (std::isnan(v)) return 0;
-  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
-  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
-  // The default rounding mode rounds ties to even.
-  return static_cast<int64_t>(std::nearbyint(v));
+namespace {
+
+// FormatFixed without printf, rounding the exact value of v x 10^decimals as printf does
+// (half to even). Below 1e15 the product's spacing is at most 1/8, so a half lies on it: a
+// product off the half is on the exact value's side of it, and at the half the product's
+// error (exact with fma) tells the side. False for what only printf formats.
+bool FormatFixedQuickly(double v, int decimals, int minWidth, std::string& text) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  if (decimals < 0 || decimals > 9 || minWidth < 0) return false;
+  const double scaled = std::fabs(v) * kPow10[decimals];
+  if (!(scaled < 1e15)) return false;
+  const double whole = std::floor(scaled);
+  const double fraction = scaled - whole;
+  bool up = fraction > 0.5;
+  if (fraction == 0.5) {
+    const double error = std::fma(std::fabs(v), kPow10[decimals], -scaled);
+    up = error > 0 || (error == 0 && std::fmod(whole, 2.0) != 0);
+  }
+  auto n = static_cast<uint64_t>(whole) + (up ? 1 : 0);
+  char digits[32];
+  int at = sizeof digits;
+  for (int d = 0; d < decimals; ++d, n /= 10) digits[--at] = static_cast<char>('0' + n % 10);
+  if (decimals > 0) digits[--at] = '.';
+  do {
+    digits[--at] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n > 0);
+  // A value that rounds to zero reads "0.000", never "-0.000".
+  const bool minus = v < 0 && std::string_view(digits + at, sizeof digits - at).find_first_of("123456789") !=
+                                  std::string_view::npos;
+  if (minus) digits[--at] = '-';
+  const int length = static_cast<int>(sizeof digits) - at;
+  text.assign(static_cast<size_t>(std::max(0, minWidth - length)), ' ');
+  text.append(digits + at, static_cast<size_t>(length));
+  return true;
 }
+
+}  // namespace
 
 std::string FormatFixed(double v, int decimals, int minWidth) {
   char buf[64];
   if (!std::isfinite(v)) v = 0.0;
   if (std::fabs(v) >= 1e18) v = v > 0 ? 1e18 : -1e18;
+  std::string quick;
+  if (FormatFixedQuickly(v, decimals, minWidth, quick)) return quick;
   std::snprintf(buf, sizeof buf, "%*.*f", minWidth, decimals, v);
   // A value that rounds to zero reads "0.000", never "-0.000".
   std::string text(buf);
   const size_t minus = text.find('-');
   if (minus != std::string::npos && text.find_first_of("123456789") == std::string::npos) {
     text.erase(minus, 1);
-    if (static_cast<int>(text.size()) < minWidth) text.insert(0, " ");
+    if (static_cast<int>(text.size()) < minWidth) text.insert(text.begin(), ' ');
   }
   return text;
 }

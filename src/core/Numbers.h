@@ -1,7 +1,9 @@
 // Number helpers shared by every layer: rounding, fixed-point text, strict parsing.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,7 +12,19 @@ namespace wendlar {
 
 // The integer nearest to v, an exact half going to the even neighbour. NaN gives 0 and
 // values beyond the int64 range saturate, so no caller can be handed an undefined value.
-int64_t Nearest(double v);
+// Inline: every step value of a job passes through it.
+inline int64_t Nearest(double v) {
+  // Below 2^52 in size, adding 2^52 leaves no bits for a fraction: the sum is rounded in the
+  // current rounding mode (ties to even by default) exactly as nearbyint rounds, and taking
+  // 2^52 away again is exact.
+  constexpr double kNoFraction = 4503599627370496.0;
+  if (v >= 0 && v < kNoFraction) return static_cast<int64_t>((v + kNoFraction) - kNoFraction);
+  if (v < 0 && v > -kNoFraction) return static_cast<int64_t>((v - kNoFraction) + kNoFraction);
+  if (std::isnan(v)) return 0;
+  if (v >= 9.2e18) return std::numeric_limits<int64_t>::max();
+  if (v <= -9.2e18) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(v);  // 2^52 or more: a whole number already
+}
 
 // Fixed-point text with `decimals` decimals, right-aligned to at least `minWidth` characters.
 std::string FormatFixed(double v, int decimals, int minWidth = 0);

@@ -5,12 +5,13 @@
 
 namespace wendlar {
 
-struct TimerLoop::TimerState : std::enable_shared_from_this<TimerLoop::TimerState> {
+struct TimerLoop::TimerState {
   TimerLoop* loop = nullptr;
   uint64_t id = 0;
   int intervalMs = 0;
   bool enabled = false;
   bool inHandler = false;
+  bool removed = false;  // destroyed by its own handler: the pass drops it afterwards
   uint64_t firedInPass = 0;  // the RunDue pass that last fired it
   int64_t dueUs = 0;
   Handler handler;
@@ -21,8 +22,14 @@ class TimerLoop::TimerHandle : public Timer {
   explicit TimerHandle(std::shared_ptr<TimerState> state) : state_(std::move(state)) {}
   ~TimerHandle() override {
     if (state_->loop != nullptr) {
-      auto& list = state_->loop->timers_;
-      list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+      if (state_->inHandler) {
+        // The list keeps it alive until its handler has returned.
+        state_->removed = true;
+      } else {
+        auto& list = state_->loop->timers_;
+        list.erase(std::remove(list.begin(), list.end(), state_), list.end());
+      }
+      state_->loop->timersChanged_ = true;
     }
     state_->enabled = false;
     state_->loop = nullptr;
@@ -42,7 +49,9 @@ class TimerLoop::TimerHandle : public Timer {
 
  private:
   void Restart() {
-    if (state_->loop != nullptr) state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
+    if (state_->loop == nullptr) return;
+    state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
+    state_->loop->timersChanged_ = true;
   }
   std::shared_ptr<TimerState> state_;
 };
@@ -62,6 +71,7 @@ std::unique_ptr<Timer> TimerLoop::CreateTimer(int intervalMs, bool enabled, Hand
   state->handler = std::move(handler);
   state->dueUs = NowUs() + int64_t{state->intervalMs} * 1000;
   timers_.push_back(state);
+  timersChanged_ = true;
   return std::make_unique<TimerHandle>(state);
 }
 
@@ -80,30 +90,45 @@ bool TimerLoop::RunDue() {
   const uint64_t pass = ++passes_;
   for (;;) {
     const int64_t now = NowUs();
+    if (now < EarliestDueUs()) break;
     TimerState* due = nullptr;
     for (const auto& t : timers_) {
       if (!t->enabled || t->inHandler || t->dueUs > now || t->firedInPass == pass) continue;
       if (due == nullptr || t->dueUs < due->dueUs || (t->dueUs == due->dueUs && t->id < due->id)) due = t.get();
     }
     if (due == nullptr) break;
-    // Held here: the timer may be destroyed by its own handler.
-    const std::shared_ptr<TimerState> next = due->shared_from_this();
+    // A timer its own handler destroys stays in the list until the handler returns.
+    TimerState* const next = due;
     next->firedInPass = pass;
     next->inHandler = true;
+    timersChanged_ = true;
     next->handler();
     next->inHandler = false;
     if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
+    if (next->removed) {
+      const auto at = std::find_if(timers_.begin(), timers_.end(), [next](const auto& t) { return t.get() == next; });
+      if (at != timers_.end()) timers_.erase(at);
+    }
+    timersChanged_ = true;
     ran = true;
   }
   return ran;
 }
 
+int64_t TimerLoop::EarliestDueUs() const {
+  if (timersChanged_) {
+    earliestDueUs_ = std::numeric_limits<int64_t>::max();
+    for (const auto& t : timers_) {
+      if (t->enabled && !t->inHandler) earliestDueUs_ = std::min(earliestDueUs_, t->dueUs);
+    }
+    timersChanged_ = false;
+  }
+  return earliestDueUs_;
+}
+
 int64_t TimerLoop::UsUntilNextEvent() const {
   if (!posted_.empty()) return 0;
-  int64_t best = std::numeric_limits<int64_t>::max();
-  for (const auto& t : timers_) {
-    if (t->enabled && !t->inHandler) best = std::min(best, t->dueUs);
-  }
+  const int64_t best = EarliestDueUs();
   if (best == std::numeric_limits<int64_t>::max()) return -1;
   return std::max<int64_t>(0, best - NowUs());
 }

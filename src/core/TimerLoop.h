@@ -28,7 +28,13 @@ class TimerLoop : public EventLoop {
 
  private:
   friend class TimerHandle;
+  // The earliest due time of the timers that can fire, valid while no timer has changed
+  // since: a pass with nothing due then looks at no timer.
+  int64_t EarliestDueUs() const;
+
   std::vector<std::shared_ptr<TimerState>> timers_;
+  mutable int64_t earliestDueUs_ = 0;
+  mutable bool timersChanged_ = true;
   std::deque<Handler> posted_;
   uint64_t nextTimerId_ = 0;
   uint64_t passes_ = 0;

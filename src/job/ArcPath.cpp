@@ -13,6 +13,13 @@ constexpr double kSameAngle = 1e-9;
 // circle for any radius the 24-bit step range allows, so finer would only multiply packets
 // (and a huge radius would make a count no integer holds).
 constexpr double kMinStepAngle = kTwoPi / 16384;
+// Points a rotation carries before it is seeded again. Each rotation adds well under 1e-15
+// to the sine and cosine, and the angles of the exact points are rounded by a few 1e-15:
+// kRotationError bounds the drift with a wide margin.
+constexpr int64_t kReseedEvery = 32;
+constexpr double kRotationError = 1e-12;
+// The rounding of the centre plus radius times the sine, in units of their size.
+constexpr double kSumError = 1e-15;
 }  // namespace
 
 double ArcAngle(double dx, double dy) {
@@ -80,6 +87,38 @@ ArcPlan PlanArc(double startX, double startY, double centreX, double centreY, do
   p.Chords = step > 0 ? static_cast<int64_t>(std::floor(p.Sweep / step)) : 0;
   p.Empty = false;
   return p;
+}
+
+ArcWalk::ArcWalk(const ArcPlan& plan) : plan_(plan) {
+  const double delta = plan.Clockwise ? plan.Step : -plan.Step;
+  stepSin_ = std::sin(delta);
+  stepCos_ = std::cos(delta);
+  const double size = std::max(std::fabs(plan.CentreX), std::fabs(plan.CentreY)) + plan.Radius;
+  error_ = plan.Radius * kRotationError + size * kSumError;
+  Seed();
+}
+
+void ArcWalk::Seed() {
+  const double a = plan_.AngleAt(k_);
+  sin_ = std::sin(a);
+  cos_ = std::cos(a);
+  x_ = plan_.CentreX + plan_.Radius * sin_;
+  y_ = plan_.CentreY + plan_.Radius * cos_;
+}
+
+bool ArcWalk::Next() {
+  ++k_;
+  if (k_ > plan_.Chords + 1) return false;
+  if (k_ > plan_.Chords || k_ % kReseedEvery == 0) {
+    Seed();
+    return true;
+  }
+  const double s = sin_ * stepCos_ + cos_ * stepSin_;
+  cos_ = cos_ * stepCos_ - sin_ * stepSin_;
+  sin_ = s;
+  x_ = plan_.CentreX + plan_.Radius * sin_;
+  y_ = plan_.CentreY + plan_.Radius * cos_;
+  return true;
 }
 
 }  // namespace wendlar

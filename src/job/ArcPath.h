@@ -39,4 +39,44 @@ struct ArcPlan {
 ArcPlan PlanArc(double startX, double startY, double centreX, double centreY, double endX, double endY,
                 bool clockwise, const ArcResolution& res);
 
+// The points of a plan in order, k = 0 .. Chords + 1, without a sine and a cosine for each: a
+// rotation by the step carries them from one point to the next and is seeded exactly every
+// few points and at the end. Rounding a point goes through Rounded, which checks that the
+// rounding cannot tell the rotated point from XAt/YAt of AngleAt(k) and takes the exact one
+// when it could, so callers get the very values the exact points give.
+class ArcWalk {
+ public:
+  // Starts at point 0.
+  explicit ArcWalk(const ArcPlan& plan);
+  // Moves to the next point; false past the end point.
+  bool Next();
+  int64_t Index() const { return k_; }
+  // round(XAt(AngleAt(k))) and round(YAt(AngleAt(k))) for a rounding that never decreases
+  // (or never increases) with its argument, as rounding a scaled length does.
+  template <class Round>
+  auto RoundedX(Round round) const {
+    return Rounded(x_, true, round);
+  }
+  template <class Round>
+  auto RoundedY(Round round) const {
+    return Rounded(y_, false, round);
+  }
+
+ private:
+  // Even a seeded point is checked: the compiler may take sine and cosine in one call.
+  template <class Round>
+  auto Rounded(double v, bool isX, Round round) const {
+    auto low = round(v - error_), high = round(v + error_);
+    if (low == high) return low;
+    const double a = plan_.AngleAt(k_);
+    return round(isX ? plan_.XAt(a) : plan_.YAt(a));
+  }
+  void Seed();
+
+  const ArcPlan& plan_;
+  int64_t k_ = 0;
+  double sin_ = 0, cos_ = 0, stepSin_ = 0, stepCos_ = 0;
+  double x_ = 0, y_ = 0, error_ = 0;
+};
+
 }  // namespace wendlar

@@ -109,7 +109,7 @@ void ConsoleJobMachine::WaitForContinue() {
 void ConsoleJobMachine::ShowFixture(int number, double x, double y) { console_.ShowActiveOffset(number, x, y); }
 
 void ConsoleJobMachine::ShowFeedLabel(const std::string& text) { console_.View.Feedlab.SetCaption(text); }
-void ConsoleJobMachine::ShowLineCounter(const std::string&) {
+void ConsoleJobMachine::ShowLineCounter(int) {
   // The label follows the line the controller executes (the status reaction shows it);
   // what the engine reads now only tags the records it produces.
   const int32_t line = Hooks.CurrentLine ? Hooks.CurrentLine() : 0;

@@ -56,7 +56,7 @@ class ConsoleJobMachine : public BufferedJobMachine, public SpoolOps {
   void WaitForContinue() override;
   void ShowFixture(int number, double x, double y) override;
   void ShowFeedLabel(const std::string& text) override;
-  void ShowLineCounter(const std::string& text) override;
+  void ShowLineCounter(int counter) override;
   void ShowCodeLine(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
   void ClearCodeLines() override;

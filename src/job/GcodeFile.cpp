@@ -1,5 +1,7 @@
 #include "job/GcodeFile.h"
 
+#include <cstring>
+
 namespace wendlar {
 
 namespace {
@@ -24,6 +26,20 @@ bool GcodeLineSource::Fill() {
   return end_ > 0;
 }
 
+namespace {
+
+// Appends [p, e) without its control characters; a whole run of text at a time.
+void AppendPrintable(std::string& text, const char* p, const char* e) {
+  while (p < e) {
+    const char* run = p;
+    while (p < e && static_cast<unsigned char>(*p) > 31) ++p;
+    text.append(run, static_cast<size_t>(p - run));
+    while (p < e && static_cast<unsigned char>(*p) <= 31) ++p;
+  }
+}
+
+}  // namespace
+
 bool GcodeLineSource::ReadLine(std::string& text) {
   text.clear();
   bool any = false;
@@ -35,14 +51,12 @@ bool GcodeLineSource::ReadLine(std::string& text) {
     any = true;
     const char* p = buf_.data() + pos_;
     const char* e = buf_.data() + end_;
-    for (; p < e; ++p) {
-      unsigned char c = static_cast<unsigned char>(*p);
-      if (c == '\n') {
-        pos_ = static_cast<size_t>(p - buf_.data()) + 1;
-        ++lineNumber_;
-        return true;
-      }
-      if (c > 31) text.push_back(static_cast<char>(c));
+    const char* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(e - p)));
+    AppendPrintable(text, p, feed != nullptr ? feed : e);
+    if (feed != nullptr) {
+      pos_ = static_cast<size_t>(feed - buf_.data()) + 1;
+      ++lineNumber_;
+      return true;
     }
     pos_ = end_;
   }

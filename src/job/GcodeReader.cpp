@@ -1,6 +1,7 @@
 #include "job/GcodeReader.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -16,15 +17,6 @@ namespace {
 constexpr int64_t kLong3Min = -8388608;
 constexpr int64_t kLong3Max = 8388607;
 
-bool IsCommentChar(char c) {
-  switch (c) {
-    case '!': case '(': case '*': case '/': case ';': case '[': case '\\': case '{':
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsWordLetter(char c) {
   switch (c) {
     case 'F': case 'G': case 'H': case 'I': case 'J': case 'L': case 'M': case 'N':
@@ -35,22 +27,74 @@ bool IsWordLetter(char c) {
   }
 }
 
-bool IsValueChar(char c) { return c == ' ' || c == '+' || c == '-' || c == '.' || (c >= '0' && c <= '9'); }
+// What a character of a line starts for the scanner; a lower-case letter counts as its upper case.
+enum class Lead : uint8_t {
+  Nothing,     // blanks, digits and letters that mean nothing here
+  Word,        // a word letter: its value follows
+  Stop,        // the rest of the line is a comment
+  Comment,     // "(": a comment up to ")"
+  System,      // "$": a controller command
+  Expression,  // "[": an expression
+  Foreign,     // a letter outside the dialect that may change the path
+};
+
+constexpr std::array<Lead, 256> MakeLeads() {
+  std::array<Lead, 256> leads{};
+  auto set = [&](const char* chars, Lead lead, bool lower) {
+    for (const char* p = chars; *p != 0; ++p) {
+      leads[static_cast<unsigned char>(*p)] = lead;
+      if (lower) leads[static_cast<unsigned char>(*p - 'A' + 'a')] = lead;
+    }
+  };
+  set("FGHIJLMNPQRSTXYZ", Lead::Word, true);
+  set("!*/;\\{", Lead::Stop, false);
+  set("(", Lead::Comment, false);
+  set("$", Lead::System, false);
+  set("[", Lead::Expression, false);
+  set("#", Lead::Foreign, false);
+  set("OABCEUVW", Lead::Foreign, true);
+  return leads;
+}
+constexpr std::array<Lead, 256> kLeads = MakeLeads();
+
+constexpr std::array<bool, 256> MakeValueChars() {
+  std::array<bool, 256> value{};
+  for (const char* p = " +-.0123456789"; *p != 0; ++p) value[static_cast<unsigned char>(*p)] = true;
+  return value;
+}
+constexpr std::array<bool, 256> kValueChars = MakeValueChars();
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Optional sign, then digits with at most one point. A malformed text gives false and 0.
 bool ConvertValue(std::string_view t, double& v) {
+  // Up to 2^53 the digits make an exact double, and so is every power of ten to 1e22: one
+  // division then rounds exactly as from_chars does. Longer values are left to from_chars.
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr uint64_t kExact = uint64_t{1} << 53;
   v = 0;
   size_t i = 0;
   bool negative = false;
   if (i < t.size() && (t[i] == '+' || t[i] == '-')) negative = t[i++] == '-';
-  size_t first = i;
-  bool point = false, nonZeroInt = false;
-  int digits = 0;
+  const size_t first = i;
+  bool point = false, nonZeroInt = false, exact = true;
+  int digits = 0, decimals = 0;
+  uint64_t m = 0;
   for (; i < t.size(); ++i) {
-    char c = t[i];
+    const char c = t[i];
     if (c >= '0' && c <= '9') {
       ++digits;
-      if (!point && c != '0') nonZeroInt = true;
+      if (point) {
+        ++decimals;
+      } else if (c != '0') {
+        nonZeroInt = true;
+      }
+      if (m > kExact / 10) {
+        exact = false;
+      } else {
+        m = m * 10 + static_cast<uint64_t>(c - '0');
+      }
     } else if (c == '.' && !point) {
       point = true;
     } else {
@@ -58,6 +102,11 @@ bool ConvertValue(std::string_view t, double& v) {
     }
   }
   if (digits == 0) return false;
+  if (exact && m <= kExact && decimals <= 22) {
+    v = static_cast<double>(m) / kPow10[decimals];
+    if (negative) v = -v;
+    return true;
+  }
   auto r = std::from_chars(t.data() + first, t.data() + t.size(), v, std::chars_format::fixed);
   if (r.ec == std::errc::result_out_of_range) {
     v = nonZeroInt ? std::numeric_limits<double>::infinity() : 0.0;
@@ -202,41 +251,52 @@ void GcodeReader::ParseGcodeLine() {
   lineRefusal_.clear();
   unknownG_ = -1;
   run_.LineCounter += 1;
-  m_.ShowLineCounter("Line # " + std::to_string(run_.LineCounter));
+  m_.ShowLineCounter(run_.LineCounter);
 
   const std::string& t = s_.GcodeLineText;
   const size_t n = t.size();
   bool errorListed = false;
   for (size_t i = 0; i < n && flags_.AbortRun == 0; ++i) {
-    char c = t[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c == '(') {
+    const Lead lead = kLeads[static_cast<unsigned char>(t[i])];
+    if (lead == Lead::Nothing) continue;
+    const char c = Upper(t[i]);
+    if (lead == Lead::Comment) {
       // A comment ends at its closing parenthesis; the line goes on after it.
       size_t close = t.find(')', i + 1);
       if (close == std::string::npos) break;
       i = close;
       continue;
     }
-    if (c == '$') {
+    if (lead == Lead::Foreign) {
       CheckForeignLetter(c, t, i);
-      break;
-    }
-    if (c == '[') {
-      NoteRefusal(kMsgExpressions);
-      break;
-    }
-    if (IsCommentChar(c)) break;
-    if (!IsWordLetter(c)) {
-      if (c > '9' || c == '#') CheckForeignLetter(c, t, i);
       continue;
     }
-    valueText_.clear();
-    size_t j = i + 1;
-    for (; j < n && IsValueChar(t[j]); ++j) {
-      if (t[j] != ' ') valueText_.push_back(t[j]);
+    if (lead == Lead::System) CheckForeignLetter(c, t, i);
+    if (lead == Lead::Expression) NoteRefusal(kMsgExpressions);
+    if (lead != Lead::Word) break;
+    // The value: blanks around it are dropped, and so are blanks inside it (X1 .5 is X1.5).
+    size_t j = i + 1, first = 0, last = 0;  // last: one past the last non-blank, 0 for none
+    bool inner = false, gap = false;
+    for (; j < n && kValueChars[static_cast<unsigned char>(t[j])]; ++j) {
+      if (t[j] == ' ') {
+        gap = last > 0;
+        continue;
+      }
+      if (last == 0) first = j;
+      inner = inner || gap;
+      gap = false;
+      last = j + 1;
+    }
+    std::string_view valueText(t.data() + first, last - first);
+    if (inner) {
+      valueText_.clear();
+      for (char v : valueText) {
+        if (v != ' ') valueText_.push_back(v);
+      }
+      valueText = valueText_;
     }
     double value = 0;
-    bool ok = ConvertValue(valueText_, value);
+    bool ok = ConvertValue(valueText, value);
     // An exponent (X1e300) is not a number of this dialect, not X1 followed by an E word.
     if (ok && j < n && (t[j] == 'e' || t[j] == 'E') && t[j - 1] != ' ') ok = false;
     s_.ValueError = !ok;
@@ -257,6 +317,7 @@ void GcodeReader::ParseGcodeLine() {
       m_.AddComList(kMsgValueError + std::to_string(s_.FileLineNo > 0 ? s_.FileLineNo : s_.ParserLineNo));
       errorListed = true;
     }
+    i = j - 1;  // the value's characters start nothing
   }
   if (unknownG_ >= 0 && (s_.LineHasXY || s_.LineHasZ || s_.LineHasIJ)) {
     NoteRefusal("Error G" + std::to_string(unknownG_) + " not supported");
@@ -305,7 +366,16 @@ void GcodeReader::ApplyWord(char letter, double v) {
       if (v != s_.CurrentFeed) m_.FlushSegments();
       s_.CurrentFeed = v;
       ++s_.MotionWords;
-      if (!m_.UseFeed()) m_.ShowFeedLabel(std::to_string(Nearest(v)) + config_.Units.SpeedUnits);
+      if (!m_.UseFeed()) {
+        // Programs repeat the F word on every line: the text is built when the value changes.
+        const int64_t shown = Nearest(v);
+        if (feedLabel_.empty() || shown != feedLabelValue_ || feedLabelUnits_ != config_.Units.SpeedUnits) {
+          feedLabel_ = std::to_string(shown) + config_.Units.SpeedUnits;
+          feedLabelValue_ = shown;
+          feedLabelUnits_ = config_.Units.SpeedUnits;
+        }
+        m_.ShowFeedLabel(feedLabel_);
+      }
       break;
     case 'P': s_.WordP = v; ++s_.MotionWords; break;
     case 'N': s_.WordN = v; break;
@@ -570,7 +640,11 @@ bool GcodeReader::Arc() {
   // crossings it passes; with the chord floor this also bounds the number of chords.
   bool inRange = StepsDirect(s_.PrevZ, c.Zscale) && StepsDirect(s_.TargetZ, c.Zscale) && std::isfinite(endX) &&
                  std::isfinite(endY) && std::isfinite(plan.Radius);
-  if (inRange && !plan.Empty) {
+  // Well inside the range the extremes need no sines: the centre plus the radius bounds them.
+  const double units = uf * std::max(std::fabs(c.Xscale), std::fabs(c.Yscale));
+  const bool wellInside = (std::max(std::fabs(plan.CentreX), std::fabs(plan.CentreY)) + plan.Radius) * units <
+                          static_cast<double>(kLong3Max - 1);
+  if (inRange && !plan.Empty && !wellInside) {
     const double quarter = M_PI / 2;
     for (double a : {plan.StartAngle, plan.EndAngle, 0.0, quarter, 2 * quarter, 3 * quarter}) {
       if (a == plan.StartAngle || a == plan.EndAngle || plan.Sweeps(a)) {
@@ -593,19 +667,23 @@ bool GcodeReader::Arc() {
   const int64_t n = std::max<int64_t>(plan.Chords, 1);
   const double zStep = (s_.TargetZ - s_.PrevZ) / static_cast<double>(n);
   const bool helix = s_.TargetZ != s_.PrevZ;
-  for (int64_t k = 0; k <= plan.Chords + 1; ++k) {
-    double a = plan.AngleAt(k);
-    double z = !helix ? s_.TargetZ : (k >= n ? s_.TargetZ : s_.PrevZ + zStep * static_cast<double>(k));
-    int32_t xs = *StepsDirect(plan.XAt(a), c.Xscale);
-    int32_t ys = *StepsDirect(plan.YAt(a), c.Yscale);
+  const int32_t flatZ = -*StepsDirect(s_.TargetZ, c.Zscale);
+  // Every point is in range (checked above): the rounding alone is StepsDirect's.
+  auto xSteps = [&](double v) { return static_cast<int32_t>(Nearest(v * uf * c.Xscale)); };
+  auto ySteps = [&](double v) { return static_cast<int32_t>(Nearest(v * uf * c.Yscale)); };
+  ArcWalk walk(plan);
+  do {
+    const int64_t k = walk.Index();
+    const int32_t xs = walk.RoundedX(xSteps), ys = walk.RoundedY(ySteps);
     if (s_.LaserMode) {
       m_.QueueMoveW(xs, ys, power, speed);
+    } else if (!helix || k >= n) {
+      m_.QueueMove(xs, ys, flatZ, speed);
     } else {
-      m_.QueueMove(xs, ys, -*StepsDirect(z, c.Zscale), speed);
+      m_.QueueMove(xs, ys, -*StepsDirect(s_.PrevZ + zStep * static_cast<double>(k), c.Zscale), speed);
     }
     ++stats_.ArcPoints;
-    if (flags_.AbortRun) break;
-  }
+  } while (flags_.AbortRun == 0 && walk.Next());
   ++stats_.Arcs;
   s_.TargetX = s_.ArcEndX;
   s_.TargetY = s_.ArcEndY;

@@ -130,6 +130,9 @@ class GcodeReader {
   GcodeStats stats_;
   std::string valueText_;
   std::string lineText_;
+  std::string feedLabel_;  // the feed label last built, from these two
+  int64_t feedLabelValue_ = 0;
+  std::string feedLabelUnits_;
   std::string lineRefusal_;  // first refusal noted on the line being scanned
   int unknownG_ = -1;        // a G code outside the dialect on the line, refused with axis words
   std::vector<JobRefusal>* refusals_ = nullptr;

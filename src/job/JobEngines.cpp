@@ -330,7 +330,7 @@ void JobEngines::RunSpoolJob() {
   SpoolRecord record;
   while (!ctx_.flags.StopWaiting()) {
     Run.LineCounter += 1;
-    Machine.ShowLineCounter("Line # " + std::to_string(Run.LineCounter));
+    Machine.ShowLineCounter(Run.LineCounter);
     if (!SpoolFile.Reader.Read(record)) break;
     Run.RecordCount += 1;
     SpoolFile.RecordCount += 1;

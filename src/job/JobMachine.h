@@ -66,8 +66,9 @@ class JobMachine {
   // Console read-outs and inputs.
   // The feed label (`Feedlab`) for an F word.
   virtual void ShowFeedLabel(const std::string& text) = 0;
-  // The line counter's text, "Line # " followed by the number.
-  virtual void ShowLineCounter(const std::string& text) = 0;
+  // The line counter: the number the console shows after "Line # ". Only a machine that shows
+  // it builds the text, so reading a line costs no string.
+  virtual void ShowLineCounter(int counter) = 0;
   // One line of the code-line panel: a job line as read, or the drawing limits.
   virtual void ShowCodeLine(const std::string& text) = 0;
   // A reader's warning or error; the console shows it in the code-line panel too.

@@ -152,7 +152,7 @@ class PreflightMachine : public BufferedJobMachine, public SpoolOps {
   void SetJobSpindleSpeed(int) override { Direct(); }
   void WaitForContinue() override {}
   void ShowFeedLabel(const std::string&) override {}
-  void ShowLineCounter(const std::string&) override {}
+  void ShowLineCounter(int) override {}
   void ShowCodeLine(const std::string&) override {}
   void ShowMessage(const std::string& text) override { Messages.push_back({CurrentLine, text}); }
   void ClearCodeLines() override {}

@@ -13,7 +13,7 @@ class QuietConsole : public Base {
   using Base::Base;
   void WaitForContinue() override {}
   void ShowFeedLabel(const std::string&) override {}
-  void ShowLineCounter(const std::string&) override {}
+  void ShowLineCounter(int) override {}
   void ShowCodeLine(const std::string&) override {}
   void ShowMessage(const std::string&) override {}
   void ClearCodeLines() override {}

@@ -114,12 +114,7 @@ void Link::SendRawLine(std::string_view text) {
 void Link::ReadReplyLine() {
   if (!PortOpen) return;
   std::string line;
-  for (int reads = 0; reads < kMaxReplyReads; ++reads) {
-    const int c = port_.SioGetc(PortNumber);
-    if (c < 0) break;
-    if (c > 31) line += static_cast<char>(c);
-    if (c == 13) break;
-  }
+  port_.SioGetLine(PortNumber, kMaxReplyReads, line);
   // The offline reports are the only replies of two characters worth decoding.
   if (line.size() > 2 || line == "E1" || line == "E2") {
     DecodeReply(line);

@@ -6,23 +6,10 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-std::optional<uint8_t> HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return static_cast<uint8_t>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<uint8_t>(c - 'A' + 10);
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string ByteToHexPair(uint8_t value) {
   return {kHexDigits[value >> 4], kHexDigits[value & 0x0F]};
-}
-
-std::optional<uint8_t> HexPairToByte(char high, char low) {
-  const auto h = HexDigitValue(high);
-  const auto l = HexDigitValue(low);
-  if (!h || !l) return std::nullopt;
-  return static_cast<uint8_t>(*h * 16 + *l);
 }
 
 uint8_t PacketChecksum(const CommandRecord& record) {

@@ -109,8 +109,10 @@ void PlanSegments(SegmentStore& s, int k, const SpeedTables& tables, MachineConf
     const int e = std::clamp<int>(speed[i], 1, ceiling);
     const double base = ramp[e];
     const double room = length[i];
+    // Only a limit below the previous segment's speed changes it: the walk stops there.
+    const int limit = std::min<int>(ceiling, speed[i - 1]);
     int j = e;
-    while (j < ceiling && ramp[j + 1] - base <= room) ++j;
+    while (j < limit && ramp[j + 1] - base <= room) ++j;
     if (speed[i - 1] > j) speed[i - 1] = static_cast<uint8_t>(j);
   }
 

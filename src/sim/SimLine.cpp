@@ -185,8 +185,17 @@ void SimController::SendReply(std::string text, std::string& reply) {
 }
 
 void SimController::Trace(bool fromHost, std::string_view text) {
+  if (options_.traceLimit && lines_.size() >= options_.traceLimit) {
+    // A full trace reuses its oldest entry, text storage and all.
+    TraceLine oldest = std::move(lines_.front());
+    lines_.pop_front();
+    oldest.timeUs = simUs_;
+    oldest.fromHost = fromHost;
+    oldest.text.assign(text);
+    lines_.push_back(std::move(oldest));
+    return;
+  }
   lines_.push_back(TraceLine{simUs_, fromHost, std::string(text)});
-  if (options_.traceLimit && lines_.size() > options_.traceLimit) lines_.pop_front();
 }
 
 void SimController::ClearTrace() {

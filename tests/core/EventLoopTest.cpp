@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "core/VirtualEventLoop.h"
@@ -113,6 +114,31 @@ TEST(VirtualEventLoop, BusyWorkCostsVirtualTimeAndBulkPassesFireTheSameTimersAsP
   EXPECT_EQ(idle.NowUs(), 1000 * VirtualEventLoop::kPumpCostUs);
   idle.Charge(500);
   EXPECT_EQ(idle.NowUs(), 1000 * VirtualEventLoop::kPumpCostUs + 500);
+}
+
+// Passes skip the timer list while nothing is due: every change between passes (a new
+// interval, a new or re-enabled timer, one changed by another's handler) still fires on
+// time, and a timer that destroys itself in its handler leaves the others firing.
+TEST(VirtualEventLoop, TimersChangedBetweenPassesFireAtTheirNewTimes) {
+  VirtualEventLoop loop;
+  std::vector<std::pair<char, int64_t>> fired;
+  auto slow = loop.CreateTimer(50, true, [&] { fired.emplace_back('s', loop.NowUs() / 1000); });
+  std::unique_ptr<Timer> once = loop.CreateTimer(4, true, [&] {
+    fired.emplace_back('o', loop.NowUs() / 1000);
+    once.reset();
+  });
+  loop.RunFor(5);
+  slow->SetInterval(2);  // due at 7 ms now, not at 50
+  loop.RunFor(3);
+  auto added = loop.CreateTimer(1, true, [&] { fired.emplace_back('a', loop.NowUs() / 1000); });
+  std::unique_ptr<Timer> late = loop.CreateTimer(30, false, [&] { fired.emplace_back('l', loop.NowUs() / 1000); });
+  loop.RunFor(1);
+  slow->SetEnabled(false);
+  added->SetEnabled(false);
+  auto enabler = loop.CreateTimer(3, true, [&] { late->SetInterval(1), late->SetEnabled(true); });
+  loop.RunFor(5);
+  EXPECT_EQ(fired,
+            (std::vector<std::pair<char, int64_t>>{{'o', 4}, {'s', 7}, {'s', 9}, {'a', 9}, {'l', 13}, {'l', 14}}));
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "core/HomeDir.h"
 #include "core/Numbers.h"
@@ -22,6 +25,47 @@ TEST(Numbers, NearestSendsExactHalvesToTheEvenNeighbour) {
   EXPECT_EQ(Nearest(2.5000001), 3);
   EXPECT_EQ(Nearest(std::nan("")), 0);
   EXPECT_EQ(Nearest(std::numeric_limits<double>::infinity()), std::numeric_limits<int64_t>::max());
+  // The same integer as the library's rounding wherever a fraction can still show: just
+  // below halves, beside 2^52 and 2^53, and a spread of values and magnitudes.
+  const double two52 = 4503599627370496.0;
+  std::vector<double> values = {0.49999999999999994, -0.49999999999999994, 0.5000000000000001, two52 - 0.5,
+                                two52 - 1.5, two52, two52 + 1, 2 * two52 + 2, -(two52 - 0.5), -two52 - 1, -0.0,
+                                1e-300, 8388607.5, -8388608.5};
+  uint64_t bits = 0x9e3779b97f4a7c15ull;
+  for (int i = 0; i < 200000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    values.push_back(std::ldexp(static_cast<double>(bits >> 11), -static_cast<int>(bits % 60)) * (i % 2 ? -1 : 1));
+    values.push_back(std::nextafter(std::round(values.back()) + 0.5, 0.0));
+  }
+  for (double v : values) ASSERT_EQ(Nearest(v), static_cast<int64_t>(std::nearbyint(v))) << v;
+}
+
+// Read-outs are formatted for every position report: the text is printf's, to the digit,
+// also beside ties and where the sign drops off.
+TEST(Numbers, FixedPointTextIsPrintfsText) {
+  auto printed = [](double v, int decimals, int width) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
+    std::string text(buf);
+    if (text.find('-') != std::string::npos && text.find_first_of("123456789") == std::string::npos) {
+      text.erase(text.find('-'), 1);
+      if (static_cast<int>(text.size()) < width) text.insert(0, " ");
+    }
+    return text;
+  };
+  std::vector<double> values = {0.0005, 0.0015, -0.0005, 2.5, 0.125, -0.125, 1e11 + 0.5, 999.9996, -0.0004, 1e-9};
+  uint64_t bits = 0x243f6a8885a308d3ull;
+  for (int i = 0; i < 100000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    const double steps = static_cast<double>(static_cast<int64_t>(bits % 16777216) - 8388608);
+    values.push_back(steps / 1000.0 / (1 + static_cast<double>(bits >> 60)));  // read-outs of step counts
+    values.push_back(std::ldexp(static_cast<double>(bits >> 20), -static_cast<int>(bits % 50)) * (i % 2 ? -1 : 1));
+  }
+  for (double v : values) {
+    for (int decimals : {0, 2, 3, 4}) {
+      for (int width : {0, 3, 9}) ASSERT_EQ(FormatFixed(v, decimals, width), printed(v, decimals, width)) << v;
+    }
+  }
 }
 
 TEST(Numbers, FixedPointTextAndStrictParsing) {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "GcodeRig.h"
+#include "core/Numbers.h"
+#include "job/ArcPath.h"
 
 namespace wendlar::testing {
 namespace {
@@ -92,6 +94,43 @@ TEST(GcodeArcs, ChordCountAtArcRez005AndXscale8) {
     rig.Run("G0 X" + Num(r) + "\nG2 X" + Num(r) + " Y0 I" + Num(-r) + " J0\n");
     EXPECT_EQ(Moves(rig.m).size(), moves) << "radius " << r;
   }
+}
+
+// The walk's rotation gives every point the rounding the exact sine and cosine give, in
+// machine steps and in a rounding so fine that the rotation's own error shows.
+TEST(GcodeArcs, WalkingAnArcRoundsEveryPointAsTheExactPoint) {
+  auto steps = [](double v) { return Nearest(v * 1000.0 * 8); };
+  auto fine = [](double v) { return Nearest(v * 1e13); };
+  ArcResolution res;
+  res.Res = 0.05;
+  res.Scale = 8;
+  res.MinRes = 0.0005;
+  uint64_t bits = 0x9e3779b97f4a7c15ull;
+  auto next = [&bits] {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    return static_cast<double>(bits >> 11) / 9007199254740992.0;
+  };
+  int64_t points = 0;
+  for (int arc = 0; arc < 300; ++arc) {
+    const double r = 0.01 + 120 * next() * next(), cx = 400 * next() - 200, cy = 400 * next() - 200;
+    const double a0 = 7 * next(), a1 = 7 * next();
+    const ArcPlan plan = PlanArc(cx + r * std::sin(a0), cy + r * std::cos(a0), cx, cy, cx + r * std::sin(a1),
+                                 cy + r * std::cos(a1), arc % 2 == 0, res);
+    ArcWalk walk(plan);
+    int64_t k = 0;
+    do {
+      ASSERT_EQ(walk.Index(), k);
+      const double a = plan.AngleAt(k);
+      ASSERT_EQ(walk.RoundedX(steps), steps(plan.XAt(a))) << arc << " " << k;
+      ASSERT_EQ(walk.RoundedY(steps), steps(plan.YAt(a))) << arc << " " << k;
+      ASSERT_EQ(walk.RoundedX(fine), fine(plan.XAt(a))) << arc << " " << k;
+      ASSERT_EQ(walk.RoundedY(fine), fine(plan.YAt(a))) << arc << " " << k;
+      ++k;
+    } while (walk.Next());
+    ASSERT_EQ(k, plan.Chords + 2);
+    points += k;
+  }
+  EXPECT_GT(points, 100000);
 }
 
 TEST(GcodeArcs, HelixEndsExactlyAtTheTargetZ) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <sstream>
 
 #include "GcodeRig.h"
@@ -61,6 +63,37 @@ TEST(GcodeWords, MalformedValuesRefuseTheLineWithTheFileLineNumber) {
   exponent.Run("G1 X1e300\n");
   EXPECT_EQ(exponent.m.Messages, Calls({"line 1: Error malformed value X1e300"}));
   EXPECT_TRUE(exponent.m.Moves().empty());
+}
+
+// Values are read to the very double the library's conversion gives: short ones by the
+// reader's own arithmetic, long ones (more than 2^53 in digits, more than 22 decimals) by the
+// library, blanks inside dropped.
+TEST(GcodeWords, ValuesAreReadToTheLibrarysDouble) {
+  GcodeRig rig;
+  std::vector<std::string> texts = {"0", "-0", "+.5", "5.", "0.1", "-12.3456", "9007199254740993",
+                                    "0.30000000000000004441", "1.00000000000000000000000001", "1 2.5", "- 0.7"};
+  uint64_t bits = 0x2545f4914f6cdd1dull;
+  for (int i = 0; i < 20000; ++i) {
+    bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+    std::string digits = std::to_string(bits >> (bits % 64));
+    const size_t point = bits % (digits.size() + 1);
+    texts.push_back((i % 3 == 0 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point));
+  }
+  for (const std::string& text : texts) {
+    std::string plain;
+    for (char c : text) {
+      if (c != ' ') plain.push_back(c);
+    }
+    const bool negative = plain[0] == '-';
+    const size_t from = plain[0] == '-' || plain[0] == '+' ? 1 : 0;
+    double expected = 0;
+    std::from_chars(plain.data() + from, plain.data() + plain.size(), expected, std::chars_format::fixed);
+    if (negative) expected = -expected;
+    rig.state.GcodeLineText = "X" + text;
+    rig.reader.ParseGcodeLine();
+    ASSERT_FALSE(rig.state.ValueError) << text;
+    ASSERT_EQ(std::bit_cast<uint64_t>(rig.state.WordX), std::bit_cast<uint64_t>(expected)) << text;
+  }
 }
 
 TEST(GcodeWords, ToolWordsAndTheirMcodes) {

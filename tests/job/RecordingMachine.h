@@ -70,7 +70,7 @@ class RecordingMachine : public JobMachine {
   void SetJobSpindleSpeed(int rpm) override { Add("Rpm", rpm); }
   void WaitForContinue() override { Calls.push_back("WaitForContinue"); }
   void ShowFeedLabel(const std::string& text) override { FeedLabel = text; }
-  void ShowLineCounter(const std::string& text) override { LineCounterShown = text; }
+  void ShowLineCounter(int counter) override { LineCounterShown = "Line # " + std::to_string(counter); }
   void ShowCodeLine(const std::string& text) override { CodeLines.push_back(text); }
   void ShowMessage(const std::string& text) override {
     Messages.push_back(text);

@@ -160,6 +160,38 @@ TEST(SerialInProcess, WaitingForAReplyCostsWhatTheSpinCostAndCountsTheSamePolls)
   EXPECT_EQ(waitedLoop.NowUs(), 100001);
 }
 
+TEST(SerialInProcess, ReadingAReplyLineCostsAndReadsWhatTheByteByByteReadDoes) {
+  // Each case on two ports fed the same way: one read byte by byte, one line at a time. The
+  // first answer has no line end, so the read runs on into the second when it has arrived.
+  struct Case {
+    int64_t secondLatencyUs, waitUs;
+    int maxReads;
+  };
+  for (const Case c : {Case{1005, 1000, 5001}, Case{1003, 1000, 5001}, Case{5000, 1000, 5001},
+                       Case{1000, 1000, 4}, Case{1000, 0, 5001}}) {
+    SCOPED_TRACE(c.secondLatencyUs * 100 + c.maxReads);
+    const std::map<std::string, std::string> answers = {{"V12345\n\r", "Tovrel"}, {"R2\n\r", "2.0000\r\n"}};
+    VirtualEventLoop byteLoop, lineLoop;
+    TableDevice byteDevice(answers), lineDevice(answers);
+    InProcessSerialPort bytes(byteLoop, byteDevice), lines(lineLoop, lineDevice);
+    ASSERT_EQ(bytes.SioReset(2, 2048, 1024), 0);
+    ASSERT_EQ(lines.SioReset(2, 2048, 1024), 0);
+    for (auto [ports, device] : {std::pair{&bytes, &byteDevice}, std::pair{&lines, &lineDevice}}) {
+      ports->SioPuts(2, "V12345\n\r", 8);
+      device->latencyUs = c.secondLatencyUs;
+      ports->SioPuts(2, "R2\n\r", 4);
+    }
+    byteLoop.Charge(c.waitUs);
+    lineLoop.Charge(c.waitUs);
+    std::string byByte, byLine;
+    bytes.SerialPort::SioGetLine(2, c.maxReads, byByte);
+    lines.SioGetLine(2, c.maxReads, byLine);
+    EXPECT_EQ(byLine, byByte);
+    EXPECT_EQ(lineLoop.NowUs(), byteLoop.NowUs());
+    EXPECT_EQ(ReadAll(lines, 2), ReadAll(bytes, 2));
+  }
+}
+
 TEST(SerialInProcess, OnRealTimeNothingIsChargedAndTheAnswerComesAfterTheLatency) {
   RealTimeEventLoop loop;
   TableDevice device = Controller();

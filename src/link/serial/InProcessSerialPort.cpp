@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <thread>
 
 namespace wendlar {
@@ -60,7 +61,7 @@ int InProcessSerialPort::SioReset(int port, int rxQueueSize, int txQueueSize) {
   Entry& entry = it->second;
   if (entry.busy && !entry.open) return kSioPortBusy;
   entry.open = true;
-  entry.rx.clear();
+  entry.ClearRx();
   entry.inFlight.clear();
   return 0;
 }
@@ -100,14 +101,18 @@ int InProcessSerialPort::SioPutc(int port, char byte) {
 
 void InProcessSerialPort::Poll(Entry& entry) {
   if (loop_.IsVirtual()) loop_.Charge(kPollCostUs);
-  Deliver(entry);
+  Deliver(entry, loop_.NowUs());
 }
 
-void InProcessSerialPort::Deliver(Entry& entry) {
-  const int64_t nowUs = loop_.NowUs();
+void InProcessSerialPort::Deliver(Entry& entry, int64_t nowUs) {
   while (!entry.inFlight.empty() && entry.inFlight.front().arrivalUs <= nowUs) {
-    const std::string& bytes = entry.inFlight.front().bytes;
-    entry.rx.insert(entry.rx.end(), bytes.begin(), bytes.end());
+    if (entry.rxRead == entry.rx.size()) {
+      entry.ClearRx();
+    } else if (entry.rxRead >= 4096) {
+      entry.rx.erase(0, entry.rxRead);
+      entry.rxRead = 0;
+    }
+    entry.rx += entry.inFlight.front().bytes;
     entry.inFlight.pop_front();
   }
 }
@@ -116,17 +121,45 @@ int InProcessSerialPort::SioGetc(int port) {
   Entry* entry = OpenEntry(port);
   if (entry == nullptr) return kSioNotOpen;
   Poll(*entry);
-  if (entry->rx.empty()) return kSioNoData;
-  const int byte = entry->rx.front();
-  entry->rx.pop_front();
-  return byte;
+  if (entry->RxWaiting() == 0) return kSioNoData;
+  return static_cast<unsigned char>(entry->rx[entry->rxRead++]);
+}
+
+void InProcessSerialPort::SioGetLine(int port, int maxReads, std::string& line) {
+  Entry* entry = OpenEntry(port);
+  if (entry == nullptr || !loop_.IsVirtual()) {
+    SerialPort::SioGetLine(port, maxReads, line);
+    return;
+  }
+  // Every read is a poll: the clock moves on by one poll, then what has arrived is read.
+  // While bytes wait, later arrivals only queue behind them, so the waiting bytes are read
+  // in one go and the answers due meanwhile are delivered at the next read.
+  const int64_t startUs = loop_.NowUs();
+  int reads = 0;
+  while (reads < maxReads) {
+    ++reads;
+    const int64_t nowUs = startUs + reads * kPollCostUs;
+    if (!entry->inFlight.empty() && entry->inFlight.front().arrivalUs <= nowUs) Deliver(*entry, nowUs);
+    if (entry->RxWaiting() == 0) break;
+    const char* from = entry->rx.data() + entry->rxRead;
+    size_t take = std::min<size_t>(entry->RxWaiting(), static_cast<size_t>(maxReads - reads) + 1);
+    const void* cr = std::memchr(from, 13, take);
+    if (cr != nullptr) take = static_cast<size_t>(static_cast<const char*>(cr) - from) + 1;
+    for (size_t i = 0; i < take; ++i) {
+      if (static_cast<unsigned char>(from[i]) > 31) line += from[i];
+    }
+    entry->rxRead += take;
+    reads += static_cast<int>(take) - 1;
+    if (cr != nullptr) break;
+  }
+  loop_.Charge(reads * kPollCostUs);
 }
 
 int InProcessSerialPort::SioRxQue(int port) {
   Entry* entry = OpenEntry(port);
   if (entry == nullptr) return kSioNotOpen;
   Poll(*entry);
-  return static_cast<int>(std::min<size_t>(entry->rx.size(), INT_MAX));
+  return static_cast<int>(std::min<size_t>(entry->RxWaiting(), INT_MAX));
 }
 
 int InProcessSerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
@@ -135,10 +168,10 @@ int InProcessSerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
   // When the queue first holds enough: now, at the arrival of one answer in flight, or never.
   const int64_t startUs = loop_.NowUs();
   int64_t readyUs = -1;
-  if (static_cast<int64_t>(entry->rx.size()) > moreThan) {
+  if (static_cast<int64_t>(entry->RxWaiting()) > moreThan) {
     readyUs = startUs;
   } else {
-    int64_t bytes = static_cast<int64_t>(entry->rx.size());
+    int64_t bytes = static_cast<int64_t>(entry->RxWaiting());
     for (const InFlight& answer : entry->inFlight) {
       bytes += static_cast<int64_t>(answer.bytes.size());
       if (bytes > moreThan) {
@@ -159,7 +192,7 @@ int InProcessSerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
     const int64_t sleepUs = std::min(untilUs, startUs + int64_t{maxPolls} * kRxPollUs) - startUs;
     if (sleepUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
   }
-  Deliver(*entry);
+  Deliver(*entry, loop_.NowUs());
   return static_cast<int>(polls);
 }
 
@@ -167,7 +200,7 @@ int InProcessSerialPort::SioRxClear(int port) {
   Entry* entry = OpenEntry(port);
   if (entry == nullptr) return kSioNotOpen;
   // Like a real line: what has arrived is dropped, what is still on its way arrives later.
-  entry->rx.clear();
+  entry->ClearRx();
   return 0;
 }
 
@@ -180,7 +213,7 @@ int InProcessSerialPort::SioDone(int port) {
   Entry* entry = OpenEntry(port);
   if (entry == nullptr) return kSioNotOpen;
   entry->open = false;
-  entry->rx.clear();
+  entry->ClearRx();
   entry->inFlight.clear();
   return 0;
 }

@@ -50,6 +50,9 @@ class InProcessSerialPort : public SerialPort {
   // The spin's outcome without its passes: on virtual time the polls up to the answer's
   // arrival are charged at once; on real time the wait sleeps until it arrives.
   int WaitRxQue(int port, int moreThan, int maxPolls) override;
+  // On virtual time the polls of the byte-by-byte read are charged at once, with every
+  // answer arriving at the poll it would have arrived at.
+  void SioGetLine(int port, int maxReads, std::string& line) override;
   int SioRxClear(int port) override;
   int SioTxClear(int port) override;
   int SioDone(int port) override;
@@ -66,15 +69,22 @@ class InProcessSerialPort : public SerialPort {
     std::string description;
     bool busy = false;
     bool open = false;
-    std::deque<unsigned char> rx;
+    std::string rx;      // received bytes; those before rxRead are read already
+    size_t rxRead = 0;
     std::deque<InFlight> inFlight;
+
+    size_t RxWaiting() const { return rx.size() - rxRead; }
+    void ClearRx() {
+      rx.clear();
+      rxRead = 0;
+    }
   };
 
   Entry* OpenEntry(int port);
   // Charges one poll on virtual time and moves every answer that has arrived into rx.
   void Poll(Entry& entry);
-  // Moves every answer that has arrived by now into rx.
-  void Deliver(Entry& entry);
+  // Moves every answer that has arrived by nowUs into rx.
+  static void Deliver(Entry& entry, int64_t nowUs);
 
   EventLoop& loop_;
   std::map<int, Entry> table_;  // nodes stay put until erased

@@ -24,6 +24,15 @@ int SerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
   return maxPolls;
 }
 
+void SerialPort::SioGetLine(int port, int maxReads, std::string& line) {
+  for (int reads = 0; reads < maxReads; ++reads) {
+    const int c = SioGetc(port);
+    if (c < 0) break;
+    if (c > 31) line += static_cast<char>(c);
+    if (c == 13) break;
+  }
+}
+
 std::string SioErrorText(int code) {
   switch (code) {
     case kSioNoData: return "no data";

@@ -50,6 +50,10 @@ class SerialPort {
   // short (the caller's time-out). Ports that can sleep wait on the device with a deadline
   // of maxPolls x kRxPollUs instead of spinning.
   virtual int WaitRxQue(int port, int moreThan, int maxPolls);
+  // Reads a reply line as that many SioGetc calls would: byte by byte, at most `maxReads`
+  // bytes, up to and with a carriage return (13) or until nothing is waiting. Appends the
+  // bytes above 31 to `line`. Ports that can do it in one go override it.
+  virtual void SioGetLine(int port, int maxReads, std::string& line);
   // Discards everything received and not yet read.
   virtual int SioRxClear(int port) = 0;
   // Discards everything written and not yet sent.
