@@ -52,8 +52,10 @@ constexpr int64_t kInitialiseWaitMs = 60000;
 constexpr int64_t kWaitSliceMs = 1000;
 // After Ctrl+C the program waits this long for the controller's end report, no longer.
 constexpr int64_t kInterruptGraceUs = 300000;
-// How often the loop looks at the signal flag while nothing is sent.
+// How often the loop looks at the signal flag while nothing is sent. On simulated time a
+// millisecond passes in microseconds, so a long fast run looks far less often.
 constexpr int kSignalWatchMs = 2;
+constexpr int kFastSignalWatchMs = 100;
 
 bool IsSpoolFile(const std::filesystem::path& path) {
   std::string ext = path.extension().string();
@@ -338,7 +340,8 @@ class JobRun {
     messagesFrom_ = sys.console.View.Com_list.Items().size();
     startUs_ = loop_->NowUs();
     auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
-    auto signalWatch = loop_->CreateTimer(kSignalWatchMs, true, [this] { WatchSignal(); });
+    auto signalWatch = loop_->CreateTimer(options_.fast ? kFastSignalWatchMs : kSignalWatchMs, true,
+                                          [this] { WatchSignal(); });
     auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { Progress(); });
 
     for (;;) {
