@@ -85,10 +85,12 @@ SimMove SimMove::Make(const Steps4& from, const Steps4& to, int startIndex, int 
 
 Steps4 SimMove::Position() const {
   if (Done()) return to;
-  Steps4 p{};
+  Steps4 p = from;
   const double f = length > 0 ? progress / length : 1.0;
   for (int a = 0; a < kAxes; ++a) {
-    p[a] = from[a] + std::llround(static_cast<double>(to[a] - from[a]) * f);
+    // An axis that does not move stays exactly where it is.
+    const int64_t d = to[a] - from[a];
+    if (d != 0) p[a] += RoundSteps(static_cast<double>(d) * f);
   }
   return p;
 }

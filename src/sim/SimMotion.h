@@ -49,6 +49,16 @@ class SimSpeeds {
   std::array<uint16_t, kRampEntries> ramp_{};
 };
 
+// std::llround without the library call (the position of a move is rounded at every advance):
+// half away from zero, exact for |x| < 2^62. Truncation and the fraction it leaves are exact.
+inline int64_t RoundSteps(double x) {
+  const auto whole = static_cast<int64_t>(x);
+  const double fraction = x - static_cast<double>(whole);
+  if (fraction >= 0.5) return whole + 1;
+  if (fraction <= -0.5) return whole - 1;
+  return whole;
+}
+
 // A straight move between two physical positions, all axes arriving together, with the
 // dominant axis ramping up from the start speed to the cruise speed and down to the end
 // speed in time to stop at the target.
