@@ -83,14 +83,18 @@ int InProcessSerialPort::SioPuts(int port, const char* data, int length) {
   if (entry == nullptr) return kSioNotOpen;
   if (data == nullptr || length <= 0) return 0;
   if (entry->device == nullptr) return length;
-  reply_.clear();
-  entry->device->Write(std::string_view(data, static_cast<size_t>(length)), reply_);
-  if (!reply_.empty()) {
+  // With nothing in flight (the usual case) the in-flight buffer is empty and the device
+  // answers straight into it; otherwise the answer goes in behind the others.
+  const bool alone = entry->inFlight.empty();
+  std::string& answer = alone ? entry->inFlightBytes : reply_;
+  answer.clear();
+  entry->device->Write(std::string_view(data, static_cast<size_t>(length)), answer);
+  if (!answer.empty()) {
     // Answers keep their order even when the device's latency shrinks between them.
     int64_t arrivalUs = loop_.NowUs() + std::max<int64_t>(0, entry->device->ReplyLatencyUs());
-    if (!entry->inFlight.empty()) arrivalUs = std::max(arrivalUs, entry->inFlight.back().arrivalUs);
-    entry->inFlight.push_back({arrivalUs, reply_.size()});
-    entry->inFlightBytes += reply_;
+    if (!alone) arrivalUs = std::max(arrivalUs, entry->inFlight.back().arrivalUs);
+    entry->inFlight.push_back({arrivalUs, answer.size()});
+    if (!alone) entry->inFlightBytes += answer;
   }
   return length;
 }
@@ -114,8 +118,14 @@ void InProcessSerialPort::Deliver(Entry& entry, int64_t nowUs) {
       entry.rxRead = 0;
     }
     const size_t size = entry.inFlight.front().size;
-    entry.rx.append(entry.inFlightBytes, entry.inFlightRead, size);
-    entry.inFlightRead += size;
+    if (entry.rx.empty() && entry.inFlightRead == 0 && size == entry.inFlightBytes.size()) {
+      // The only answer in flight arrives at an empty queue: the buffers trade places.
+      entry.rx.swap(entry.inFlightBytes);
+      entry.inFlightBytes.clear();
+    } else {
+      entry.rx.append(entry.inFlightBytes, entry.inFlightRead, size);
+      entry.inFlightRead += size;
+    }
     entry.inFlight.pop_front();
   }
   // Nothing left in flight (the usual case): the buffer starts over at its front.
