@@ -73,8 +73,9 @@ class Console {
   // twice in a row is shown once (a held key repeats its refusal).
   void ShowMessage(const std::string& text);
 
-  // Formats a length in user units with the unit's decimals and mark.
-  std::string FormatLength(double userUnits) const;
+  // Shows a length in user units, with the unit's decimals and mark, as the caption of a
+  // read-out.
+  void ShowLength(Control& readOut, double userUnits) const;
 
   // The loop the console's timers run on.
   EventLoop& Loop() { return loop_; }
