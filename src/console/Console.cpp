@@ -155,10 +155,15 @@ void Console::ClockTick() {
   if (OnClockTick) OnClockTick();
 }
 
-void Console::ShowLength(Control& readOut, double userUnits) const {
+void Console::ShowLength(Control& readOut, ShownLength& shown, double userUnits) {
+  const UnitState& units = config_.Units;
+  if (shown.value == userUnits && shown.decimals == units.UnitsDecimals && shown.mark == units.UnitsMark) return;
+  shown.value = userUnits;
+  shown.decimals = units.UnitsDecimals;
+  shown.mark = units.UnitsMark;
   ShortText text;
-  FormatFixedTo(text, userUnits, config_.Units.UnitsDecimals);
-  text.Append(config_.Units.UnitsMark);
+  FormatFixedTo(text, userUnits, units.UnitsDecimals);
+  text.Append(units.UnitsMark);
   readOut.SetCaption(text.View());
 }
 
@@ -175,18 +180,18 @@ void Console::ShowPositions(int32_t xSteps, int32_t ySteps, int32_t thirdSteps, 
   State.MachineY = toUnits(ySteps, c.Yscale);
   const double offX = State.UserCoords ? State.ActiveOffsetX : 0.0;
   const double offY = State.UserCoords ? State.ActiveOffsetY : 0.0;
-  ShowLength(View.XPOS, State.MachineX - offX);
-  ShowLength(View.ypos, State.MachineY - offY);
+  ShowLength(View.XPOS, shownX_, State.MachineX - offX);
+  ShowLength(View.ypos, shownY_, State.MachineY - offY);
   // Z and W counts are inverted: program Z is positive upward.
   const double third = -toUnits(thirdSteps, c.Zscale);
   if (thirdIsW) {
     State.MachineWSteps = thirdSteps;
     State.MachineW = third;
-    if (State.WAxisShown) ShowLength(View.WPOS, third);
+    if (State.WAxisShown) ShowLength(View.WPOS, shownW_, third);
   } else {
     State.MachineZSteps = thirdSteps;
     State.MachineZ = third;
-    ShowLength(View.ZPOS, third);
+    ShowLength(View.ZPOS, shownZ_, third);
   }
   State.PositionValid = true;
 }

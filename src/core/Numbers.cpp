@@ -22,7 +22,8 @@ bool FormatFixedQuickly(double v, int decimals, int minWidth, ShortText& text) {
   if (decimals < 0 || decimals > 9 || minWidth < 0 || minWidth > 32) return false;
   const double scaled = std::fabs(v) * kPow10[decimals];
   if (!(scaled < 1e15)) return false;
-  const double whole = std::floor(scaled);
+  // Truncation is the floor here: the value is not negative and below 2^53.
+  const double whole = static_cast<double>(static_cast<uint64_t>(scaled));
   const double fraction = scaled - whole;
   bool up = fraction > 0.5;
   if (fraction == 0.5) {
