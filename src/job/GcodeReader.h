@@ -1,4 +1,5 @@
-// The G-code reader: scans a line into the interpreter's registers and carries the line out.
+// The G-code reader: scans a line into the interpreter's registers and carries the line out
+// (the scanning in GcodeReader.cpp, the moves in GcodeMoves.cpp).
 #pragma once
 
 #include <cstdint>
