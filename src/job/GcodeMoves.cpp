@@ -181,7 +181,10 @@ bool GcodeReader::DrillPosition(int32_t& xs, int32_t& ys) {
   const MachineConfig& c = config_.Config;
   double x = s_.TargetX - OffX(), y = s_.TargetY - OffY();
   auto sx = Steps(x, c.Xscale), sy = Steps(y, c.Yscale);
-  if (!sx || !sy) return false;
+  if (!sx || !sy || !Steps(s_.WordR, c.Zscale) || !Steps(s_.CycleZ, c.Zscale) || !Steps(s_.TopZ, c.Zscale)) {
+    Refuse(kMsgLong3);
+    return false;
+  }
   xs = *sx;
   ys = *sy;
   return true;
@@ -219,11 +222,7 @@ bool GcodeReader::Peck() {
   // The bottom is the programmed Z, as for G81, not a depth below R.
   const double bottom = s_.CycleZ;
   int32_t xs = 0, ys = 0;
-  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(bottom, c.Zscale) ||
-      !Steps(s_.TopZ, c.Zscale)) {
-    Refuse(kMsgLong3);
-    return false;
-  }
+  if (!DrillPosition(xs, ys)) return false;
   // A peck below one file unit would only repeat the same step position.
   const double peck = std::max(s_.WordQ, 1.0 / uf);
   if (!((s_.WordR - bottom) / peck <= static_cast<double>(kMaxPecks))) {
@@ -262,11 +261,7 @@ bool GcodeReader::Drill() {
   }
   const double bottom = s_.CycleZ;
   int32_t xs = 0, ys = 0;
-  if (!DrillPosition(xs, ys) || !Steps(s_.WordR, c.Zscale) || !Steps(bottom, c.Zscale) ||
-      !Steps(s_.TopZ, c.Zscale)) {
-    Refuse(kMsgLong3);
-    return false;
-  }
+  if (!DrillPosition(xs, ys)) return false;
   const bool atR = CycleStart(xs, ys);
   auto zSteps = [&](double z) { return -*Steps(z, c.Zscale); };
   if (!atR) m_.MoveZ(zSteps(s_.WordR), m_.SpeedIndexOf(c.Z_1st_drop), false);
