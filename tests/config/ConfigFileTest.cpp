@@ -2,11 +2,7 @@
 
 #include <unistd.h>
 
-#include <sstream>
-
-#include "config/ConfigFile.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
@@ -28,9 +24,9 @@ const std::vector<std::string> kDefaultFile = {
     "1",          "1",          "1",          "1",          "1",          "1",
 };
 
-class ConfigFileTest : public ::testing::Test {
+class ConfigFileTest : public testing::ConfigRig {
  protected:
-  ConfigFileTest() : home(dir.Path()), io{home, events, out} { SetDefaultConfig(state.Config); }
+  ConfigFileTest() { SetDefaultConfig(state.Config); }
 
   // The default file with some lines (1-based) replaced.
   std::string DefaultWith(std::initializer_list<std::pair<int, std::string>> changes) const {
@@ -43,13 +39,6 @@ class ConfigFileTest : public ::testing::Test {
     dir.Write(name, content);
     return LoadMachineConfig(state, name, io);
   }
-
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  ConfigState state;
 };
 
 TEST_F(ConfigFileTest, DefaultsSaveAsTheLiteralEightyThreeLines) {
