@@ -331,30 +331,10 @@ TEST_F(SetupDialogTest, OpenLoadsTheChosenFileIntoTheBoxes) {
   EXPECT_EQ(state.MacFileName, "Plasma.MAC");
 }
 
-TEST_F(SetupDialogTest, SetAsDefaultSavesTheEnvironment) {
-  int saved = 0;
-  dialog.SaveEnvironment = [&] { ++saved; };
-  dialog.MakedefaultClick();
-  EXPECT_EQ(saved, 1);
-}
+using SetupDialogUnfilled = testing::ConfigRig;
 
-}  // namespace
-}  // namespace wendlar
-
-namespace wendlar {
-namespace {
-
-TEST(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
-  testing::TempDir dir;
-  HomeDir home(dir.Path());
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io{home, events, out};
-  ConfigState state;
+TEST_F(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
   SetDefaultConfig(state.Config);
-  testing::ScriptedPrompts prompts;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
   TSetupmenu dialog(state, io, prompts, console, machine);
   const auto before = MachineConfigLines(state);
   dialog.DialogToConfig();  // the console applies the dialog at every show
