@@ -405,13 +405,7 @@ TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {
 }
 
 TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheResumeMove) {
-  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
-                                                              {kSpoolZLimits, -200, 100},
-                                                              {kSpoolRapidXY, 4000, 4000},
-                                                              {kSpoolRapidXY, 1000, 2000},
-                                                              {kSpoolLowerZ},
-                                                              {kSpoolLinear, 2000, 2000, 200},
-                                                              {kSpoolZRaise}}));
+  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", ResumeSpoolJob()));
   ASSERT_TRUE(OpenSpool(rig.dir.Path() / "resume.vrj"));
   ASSERT_TRUE(sys.engines.ResumeSpoolAtRecord(4));
   EXPECT_EQ(sys.engines.ResumeX, 1000);
