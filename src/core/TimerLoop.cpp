@@ -29,7 +29,7 @@ class TimerLoop::TimerHandle : public Timer {
         auto& list = state_->loop->timers_;
         list.erase(std::remove(list.begin(), list.end(), state_), list.end());
       }
-      state_->loop->timersChanged_ = true;
+      state_->loop->MarkTimersChanged();
     }
     state_->enabled = false;
     state_->loop = nullptr;
@@ -51,7 +51,7 @@ class TimerLoop::TimerHandle : public Timer {
   void Restart() {
     if (state_->loop == nullptr) return;
     state_->dueUs = state_->loop->NowUs() + int64_t{state_->intervalMs} * 1000;
-    state_->loop->timersChanged_ = true;
+    state_->loop->MarkTimersChanged();
   }
   std::shared_ptr<TimerState> state_;
 };
@@ -71,7 +71,7 @@ std::unique_ptr<Timer> TimerLoop::CreateTimer(int intervalMs, bool enabled, Hand
   state->handler = std::move(handler);
   state->dueUs = NowUs() + int64_t{state->intervalMs} * 1000;
   timers_.push_back(state);
-  timersChanged_ = true;
+  MarkTimersChanged();
   return std::make_unique<TimerHandle>(state);
 }
 
@@ -91,17 +91,33 @@ bool TimerLoop::RunDue() {
   for (;;) {
     const int64_t now = NowUs();
     if (now < EarliestDueUs()) break;
+    // One look at every timer finds the one to fire and the earliest due time of the rest,
+    // so a handler that leaves the timers alone needs no second look.
     TimerState* due = nullptr;
+    int64_t othersDueUs = std::numeric_limits<int64_t>::max();
     for (const auto& t : timers_) {
-      if (!t->enabled || t->inHandler || t->dueUs > now || t->firedInPass == pass) continue;
-      if (due == nullptr || t->dueUs < due->dueUs || (t->dueUs == due->dueUs && t->id < due->id)) due = t.get();
+      if (!t->enabled || t->inHandler) continue;
+      if (t->dueUs > now || t->firedInPass == pass) {
+        othersDueUs = std::min(othersDueUs, t->dueUs);
+      } else if (due == nullptr || t->dueUs < due->dueUs || (t->dueUs == due->dueUs && t->id < due->id)) {
+        if (due != nullptr) othersDueUs = std::min(othersDueUs, due->dueUs);
+        due = t.get();
+      } else {
+        othersDueUs = std::min(othersDueUs, t->dueUs);
+      }
     }
-    if (due == nullptr) break;
+    if (due == nullptr) {
+      // Every timer due now has fired in this pass; the rest are known.
+      earliestDueUs_ = othersDueUs;
+      timersChanged_ = false;
+      break;
+    }
     // A timer its own handler destroys stays in the list until the handler returns.
     TimerState* const next = due;
     next->firedInPass = pass;
     next->inHandler = true;
     timersChanged_ = true;
+    const uint64_t editsBefore = ++timerEdits_;
     next->handler();
     next->inHandler = false;
     if (next->loop != nullptr) next->dueUs = NowUs() + int64_t{next->intervalMs} * 1000;
@@ -109,7 +125,13 @@ bool TimerLoop::RunDue() {
       const auto at = std::find_if(timers_.begin(), timers_.end(), [next](const auto& t) { return t.get() == next; });
       if (at != timers_.end()) timers_.erase(at);
     }
-    timersChanged_ = true;
+    if (timerEdits_ == editsBefore && !next->removed && next->loop != nullptr) {
+      // Nothing else changed while it ran: only its own due time moved.
+      earliestDueUs_ = next->enabled ? std::min(othersDueUs, next->dueUs) : othersDueUs;
+      timersChanged_ = false;
+    } else {
+      timersChanged_ = true;
+    }
     ran = true;
   }
   return ran;

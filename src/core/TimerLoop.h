@@ -31,10 +31,16 @@ class TimerLoop : public EventLoop {
   // The earliest due time of the timers that can fire, valid while no timer has changed
   // since: a pass with nothing due then looks at no timer.
   int64_t EarliestDueUs() const;
+  void MarkTimersChanged() {
+    timersChanged_ = true;
+    ++timerEdits_;
+  }
 
   std::vector<std::shared_ptr<TimerState>> timers_;
   mutable int64_t earliestDueUs_ = 0;
   mutable bool timersChanged_ = true;
+  // Counts every change to the timers, so a pass can tell whether a handler made one.
+  uint64_t timerEdits_ = 0;
   std::deque<Handler> posted_;
   uint64_t nextTimerId_ = 0;
   uint64_t passes_ = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -342,7 +343,7 @@ class JobRun {
     auto watch = loop_->CreateTimer(100, true, [this] { Watch(); });
     auto signalWatch = loop_->CreateTimer(options_.fast ? kFastSignalWatchMs : kSignalWatchMs, true,
                                           [this] { WatchSignal(); });
-    auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { Progress(); });
+    auto progress = loop_->CreateTimer(options_.fast ? 100 : 250, true, [this] { ProgressTick(); });
 
     for (;;) {
       sys.status.Run.JobCompleted = false;
@@ -354,7 +355,7 @@ class JobRun {
       (void)loop_->WaitUntil([&] { return sys.run.ContinuePressed || interrupted_ || noTerminal_; }, INT32_MAX);
       if (interrupted_ || noTerminal_) break;
     }
-    Progress();
+    ProgressTick(/*last=*/true);
     std::cout << "\n";
     signal(SIGINT, SIG_DFL);
     return Report();
@@ -413,20 +414,38 @@ class JobRun {
     sys.run.ContinueJob();
   }
 
-  void Progress() {
+  // Every tick notes the simulator's buffer fill; the line itself is drawn only when it
+  // shows: on a terminal at most every 100 ms of real time (a fast run's ticks come far
+  // quicker), elsewhere a plain line every 5 s of machine time. The last one always shows
+  // on a terminal.
+  void ProgressTick(bool last = false) {
+    NoteBufferFill();
+    if (stdoutIsTerminal_) {
+      const auto now = std::chrono::steady_clock::now();
+      if (options_.fast && !last && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+      lastDrawn_ = now;
+    } else if (loop_->NowUs() - lastPlainUs_ < 5000000) {
+      return;
+    }
+    DrawProgress();
+  }
+
+  void NoteBufferFill() {
+    const ConsoleState& s = sys_->console.State;
+    if (sim_ && s.Operation == LongOperation::Job && s.JobActive) {
+      const int simFill = sim_->BufferFill();
+      if (simFill >= SegmentBuffer::kRoomMargin) filled_ = true;
+      if (filled_) minFill_ = std::min(minFill_, simFill);
+    }
+  }
+
+  void DrawProgress() {
     System& sys = *sys_;
-    ConsoleState& s = sys.console.State;
-    const bool streaming = s.Operation == LongOperation::Job;
     // Progress follows the machine: the line of the last record the controller executed.
     const JobProgress& executed = sys.status.Run.Progress;
     int done = executed.Running() ? executed.ExecutedLine() : total_;
     done = std::clamp(done, 0, total_);
     const int fill = sys.status.BufferFill();
-    if (sim_ && streaming && s.JobActive) {
-      const int simFill = sim_->BufferFill();
-      if (simFill >= SegmentBuffer::kRoomMargin) filled_ = true;
-      if (filled_) minFill_ = std::min(minFill_, simFill);
-    }
     constexpr int kWidth = 30;
     const int bar = total_ > 0 ? done * kWidth / total_ : kWidth;
     std::string line = "\r[" + std::string(static_cast<size_t>(bar), '#') +
@@ -435,9 +454,9 @@ class JobRun {
                        std::to_string(fill) + "/" + std::to_string(sys.report.BufferSize) + "  " +
                        Clock(loop_->NowUs() - startUs_) + Remaining(done) + "  " +
                        MachineStateText(sys.status.State()) + "   ";
-    if (isatty(STDOUT_FILENO)) {
+    if (stdoutIsTerminal_) {
       std::cout << line << std::flush;
-    } else if (loop_->NowUs() - lastPlainUs_ >= 5000000) {
+    } else {
       lastPlainUs_ = loop_->NowUs();
       std::cout << line.substr(1) << "\n" << std::flush;
     }
@@ -512,6 +531,8 @@ class JobRun {
   size_t messagesFrom_ = 0;
   int64_t startUs_ = 0;
   int64_t lastPlainUs_ = -10000000;
+  const bool stdoutIsTerminal_ = isatty(STDOUT_FILENO) != 0;
+  std::chrono::steady_clock::time_point lastDrawn_{};
   bool interrupted_ = false;
   int64_t interruptedUs_ = 0;
   bool noTerminal_ = false;
