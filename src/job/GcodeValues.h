@@ -75,12 +75,14 @@ inline int ClampInt(double v) {
 // A G code as the operator writes it: "G91.1", "G2", three decimals at most.
 std::string GcodeText(double v);
 
-// Long values and overflows: from_chars on the digits after the sign.
-bool ConvertLongValue(std::string_view digits, bool nonZeroInt, double& v);
+// The digits after the sign of a value too long for the one-division path, through
+// from_chars. Out of range is infinite with a non-zero integer part, 0 without; a malformed
+// text gives false and 0.
+[[nodiscard]] bool ConvertLongValue(std::string_view digits, bool nonZeroInt, double& v);
 
 // Optional sign, then digits with at most one point. A malformed text gives false and 0.
 // Rounds exactly as from_chars does. Inline: it runs for every word of every line.
-inline bool ConvertValue(std::string_view t, double& v) {
+[[nodiscard]] inline bool ConvertValue(std::string_view t, double& v) {
   // Up to 2^53 the digits make an exact double, and so is every power of ten to 1e22: one
   // division then rounds exactly as from_chars does. Longer values are left to from_chars.
   static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,

@@ -8,9 +8,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include <cstdlib>
-
 #include "Desk.h"
+#include "support/ChildProcess.h"
 #include "ui/Shots.h"
 #include "ui_Spool.h"
 
@@ -18,11 +17,6 @@ namespace wendlar::ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
-}
 
 // The desk with the viewer's read-outs and buttons at hand.
 struct ViewerDesk : Desk {
@@ -85,7 +79,7 @@ TEST(ViewerWindow, PreviewOpensTheJobStepsScrubsAndRewinds) {
 TEST(ViewerWindow, MouseRotatesPansAndZooms) {
   ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
-  d.Preview(Examples() / "demo.nc", false);
+  d.Preview(testing::ExamplesDir() / "demo.nc", false);
   ASSERT_TRUE(w.isVisible());
   ViewerCanvas& canvas = w.Canvas();
   const ViewerCamera& cam = d.sys.viewer.Camera;
@@ -129,7 +123,7 @@ TEST(ViewerWindow, MouseRotatesPansAndZooms) {
 TEST(ViewerWindow, SpoolerJobPlaysBackToTheEnd) {
   ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
-  d.Preview(Examples() / "demo.vrj", true);
+  d.Preview(testing::ExamplesDir() / "demo.vrj", true);
   ASSERT_TRUE(w.isVisible());
   d.Button("Start_timer")->click();
   Desk::Settle();
