@@ -155,8 +155,16 @@ void Console::ClockTick() {
   if (OnClockTick) OnClockTick();
 }
 
-std::string Console::FormatLength(double userUnits) const {
-  return FormatFixed(userUnits, config_.Units.UnitsDecimals) + config_.Units.UnitsMark;
+void Console::ShowLength(Control& readOut, ShownLength& shown, double userUnits) {
+  const UnitState& units = config_.Units;
+  if (shown.value == userUnits && shown.decimals == units.UnitsDecimals && shown.mark == units.UnitsMark) return;
+  shown.value = userUnits;
+  shown.decimals = units.UnitsDecimals;
+  shown.mark = units.UnitsMark;
+  ShortText text;
+  FormatFixedTo(text, userUnits, units.UnitsDecimals);
+  text.Append(units.UnitsMark);
+  readOut.SetCaption(text.View());
 }
 
 void Console::ShowPositions(int32_t xSteps, int32_t ySteps, int32_t thirdSteps, bool thirdIsW) {
@@ -172,18 +180,18 @@ void Console::ShowPositions(int32_t xSteps, int32_t ySteps, int32_t thirdSteps, 
   State.MachineY = toUnits(ySteps, c.Yscale);
   const double offX = State.UserCoords ? State.ActiveOffsetX : 0.0;
   const double offY = State.UserCoords ? State.ActiveOffsetY : 0.0;
-  View.XPOS.SetCaption(FormatLength(State.MachineX - offX));
-  View.ypos.SetCaption(FormatLength(State.MachineY - offY));
+  ShowLength(View.XPOS, shownX_, State.MachineX - offX);
+  ShowLength(View.ypos, shownY_, State.MachineY - offY);
   // Z and W counts are inverted: program Z is positive upward.
   const double third = -toUnits(thirdSteps, c.Zscale);
   if (thirdIsW) {
     State.MachineWSteps = thirdSteps;
     State.MachineW = third;
-    if (State.WAxisShown) View.WPOS.SetCaption(FormatLength(third));
+    if (State.WAxisShown) ShowLength(View.WPOS, shownW_, third);
   } else {
     State.MachineZSteps = thirdSteps;
     State.MachineZ = third;
-    View.ZPOS.SetCaption(FormatLength(third));
+    ShowLength(View.ZPOS, shownZ_, third);
   }
   State.PositionValid = true;
 }
@@ -194,7 +202,11 @@ void Console::ShowVelocity(int speedIndex) {
     const int value = Hooks.SpeedTableValue ? Hooks.SpeedTableValue(speedIndex) : 0;
     View.Cvelo.SetCaption(std::to_string(Nearest(value * State.VelocityScale)) + config_.Units.SpeedUnits);
   } else {
-    View.Cvelo.SetCaption(" " + std::to_string(speedIndex) + " %");
+    ShortText text;
+    text.Append(" ");
+    text.AppendInt(speedIndex);
+    text.Append(" %");
+    View.Cvelo.SetCaption(text.View());
   }
 }
 

@@ -73,13 +73,22 @@ class Console {
   // twice in a row is shown once (a held key repeats its refusal).
   void ShowMessage(const std::string& text);
 
-  // Formats a length in user units with the unit's decimals and mark.
-  std::string FormatLength(double userUnits) const;
-
   // The loop the console's timers run on.
   EventLoop& Loop() { return loop_; }
 
  private:
+  // What a position read-out shows now. Only ShowLength writes these captions, so the same
+  // value with the same decimals and mark needs no new text: a still axis is not formatted
+  // again at every position report.
+  struct ShownLength {
+    double value = 0;
+    int decimals = -1;
+    std::string mark;
+  };
+  // Shows a length in user units, with the unit's decimals and mark, as the caption of a
+  // read-out.
+  void ShowLength(Control& readOut, ShownLength& shown, double userUnits);
+  ShownLength shownX_, shownY_, shownZ_, shownW_;
 
   EventLoop& loop_;
   ConfigState& config_;

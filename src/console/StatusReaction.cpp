@@ -96,12 +96,16 @@ void StatusReaction::ShowStatus() {
   const int fill = BufferFill();
   v.Gauge1.SetPosition(static_cast<int>(Nearest((fill + 20) / 40.0)));
   // While a job runs, the records waiting also say how long the machine has work for.
-  std::string hint = "Buffer Ram " + std::to_string(fill);
+  ShortText hint;
+  hint.Append("Buffer Ram ");
+  hint.AppendInt(fill);
   const double rate = Run.Progress.RecordsPerSecond();
   if (Run.Progress.Running() && rate > 0 && fill > 0) {
-    hint += ", about " + std::to_string(static_cast<int>(Nearest(fill / rate))) + " s";
+    hint.Append(", about ");
+    hint.AppendInt(static_cast<int>(Nearest(fill / rate)));
+    hint.Append(" s");
   }
-  v.Gauge1.SetHint(hint);
+  v.Gauge1.SetHint(hint.View());
 
   const std::string inputs = InputsString(in);
   v.Micros.SetCaption(inputs);

@@ -1,9 +1,12 @@
 #include "core/Numbers.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace wendlar {
@@ -14,12 +17,13 @@ namespace {
 // (half to even). Below 1e15 the product's spacing is at most 1/8, so a half lies on it: a
 // product off the half is on the exact value's side of it, and at the half the product's
 // error (exact with fma) tells the side. False for what only printf formats.
-bool FormatFixedQuickly(double v, int decimals, int minWidth, std::string& text) {
+bool FormatFixedQuickly(double v, int decimals, int minWidth, ShortText& text) {
   static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-  if (decimals < 0 || decimals > 9 || minWidth < 0) return false;
+  if (decimals < 0 || decimals > 9 || minWidth < 0 || minWidth > 32) return false;
   const double scaled = std::fabs(v) * kPow10[decimals];
   if (!(scaled < 1e15)) return false;
-  const double whole = std::floor(scaled);
+  // Truncation is the floor here: the value is not negative and below 2^53.
+  const double whole = static_cast<double>(static_cast<uint64_t>(scaled));
   const double fraction = scaled - whole;
   bool up = fraction > 0.5;
   if (fraction == 0.5) {
@@ -40,28 +44,49 @@ bool FormatFixedQuickly(double v, int decimals, int minWidth, std::string& text)
                                   std::string_view::npos;
   if (minus) digits[--at] = '-';
   const int length = static_cast<int>(sizeof digits) - at;
-  text.assign(static_cast<size_t>(std::max(0, minWidth - length)), ' ');
-  text.append(digits + at, static_cast<size_t>(length));
+  text.Clear();
+  for (int pad = minWidth - length; pad > 0; --pad) text.Append(" ");
+  text.Append(std::string_view(digits + at, static_cast<size_t>(length)));
   return true;
 }
 
 }  // namespace
 
-std::string FormatFixed(double v, int decimals, int minWidth) {
-  char buf[64];
+void ShortText::Append(std::string_view more) {
+  const size_t n = std::min(more.size(), kCapacity - size_);
+  std::memcpy(data_ + size_, more.data(), n);
+  size_ += n;
+}
+
+void ShortText::AppendInt(int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  Append(std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+void FormatFixedTo(ShortText& out, double v, int decimals, int minWidth) {
   if (!std::isfinite(v)) v = 0.0;
   if (std::fabs(v) >= 1e18) v = v > 0 ? 1e18 : -1e18;
-  std::string quick;
-  if (FormatFixedQuickly(v, decimals, minWidth, quick)) return quick;
+  if (FormatFixedQuickly(v, decimals, minWidth, out)) return;
+  char buf[ShortText::kCapacity + 1];
   std::snprintf(buf, sizeof buf, "%*.*f", minWidth, decimals, v);
   // A value that rounds to zero reads "0.000", never "-0.000".
-  std::string text(buf);
+  std::string_view text(buf);
   const size_t minus = text.find('-');
-  if (minus != std::string::npos && text.find_first_of("123456789") == std::string::npos) {
-    text.erase(minus, 1);
-    if (static_cast<int>(text.size()) < minWidth) text.insert(text.begin(), ' ');
+  out.Clear();
+  if (minus != std::string_view::npos && text.find_first_of("123456789") == std::string_view::npos) {
+    if (static_cast<int>(text.size()) - 1 < minWidth) out.Append(" ");
+    out.Append(text.substr(0, minus));
+    out.Append(text.substr(minus + 1));
+  } else {
+    out.Append(text);
   }
-  return text;
+}
+
+std::string FormatFixed(double v, int decimals, int minWidth) {
+  ShortText text;
+  FormatFixedTo(text, v, decimals, minWidth);
+  return std::string(text.View());
 }
 
 std::string_view TrimBlanks(std::string_view text) {

@@ -26,8 +26,25 @@ inline int64_t Nearest(double v) {
   return static_cast<int64_t>(v);  // 2^52 or more: a whole number already
 }
 
+// Text of at most kCapacity characters built in place: read-outs that change with every
+// report are formatted without allocating. Appending past the capacity cuts the text.
+class ShortText {
+ public:
+  static constexpr size_t kCapacity = 80;
+  void Clear() { size_ = 0; }
+  void Append(std::string_view more);
+  void AppendInt(int64_t value);
+  std::string_view View() const { return {data_, size_}; }
+
+ private:
+  char data_[kCapacity];
+  size_t size_ = 0;
+};
+
 // Fixed-point text with `decimals` decimals, right-aligned to at least `minWidth` characters.
 std::string FormatFixed(double v, int decimals, int minWidth = 0);
+// The same text into `out`, replacing what it held.
+void FormatFixedTo(ShortText& out, double v, int decimals, int minWidth = 0);
 
 // Parses the whole text (surrounding blanks allowed) as a decimal number; nothing else.
 std::optional<double> ParseDouble(std::string_view text);

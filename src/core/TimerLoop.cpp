@@ -87,6 +87,7 @@ bool TimerLoop::RunDue() {
     ran = true;
   }
   // Fire due timers in order of due time (then creation), each once per pass.
+  if (NowUs() < EarliestDueUs()) return ran;
   const uint64_t pass = ++passes_;
   for (;;) {
     const int64_t now = NowUs();
@@ -137,14 +138,12 @@ bool TimerLoop::RunDue() {
   return ran;
 }
 
-int64_t TimerLoop::EarliestDueUs() const {
-  if (timersChanged_) {
-    earliestDueUs_ = std::numeric_limits<int64_t>::max();
-    for (const auto& t : timers_) {
-      if (t->enabled && !t->inHandler) earliestDueUs_ = std::min(earliestDueUs_, t->dueUs);
-    }
-    timersChanged_ = false;
+int64_t TimerLoop::RecomputeEarliestDueUs() const {
+  earliestDueUs_ = std::numeric_limits<int64_t>::max();
+  for (const auto& t : timers_) {
+    if (t->enabled && !t->inHandler) earliestDueUs_ = std::min(earliestDueUs_, t->dueUs);
   }
+  timersChanged_ = false;
   return earliestDueUs_;
 }
 

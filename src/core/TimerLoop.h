@@ -30,7 +30,8 @@ class TimerLoop : public EventLoop {
   friend class TimerHandle;
   // The earliest due time of the timers that can fire, valid while no timer has changed
   // since: a pass with nothing due then looks at no timer.
-  int64_t EarliestDueUs() const;
+  int64_t EarliestDueUs() const { return timersChanged_ ? RecomputeEarliestDueUs() : earliestDueUs_; }
+  int64_t RecomputeEarliestDueUs() const;
   void MarkTimersChanged() {
     timersChanged_ = true;
     ++timerEdits_;

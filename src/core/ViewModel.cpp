@@ -15,12 +15,21 @@ void Control::Changed() { owner_.Notify(*this); }
     Changed();                               \
   }
 
-WENDLAR_SETTER(SetCaption, caption_, std::string)
+// Text setters copy into the string they keep, so a caption that changes on every report
+// reuses its storage instead of allocating.
+#define WENDLAR_TEXT_SETTER(Method, field)      \
+  void Control::Method(std::string_view value) { \
+    if (field == value) return;                  \
+    field.assign(value);                         \
+    Changed();                                   \
+  }
+
+WENDLAR_TEXT_SETTER(SetCaption, caption_)
+WENDLAR_TEXT_SETTER(SetHint, hint_)
 WENDLAR_SETTER(SetFontColor, fontColor_, Color)
 WENDLAR_SETTER(SetBackColor, backColor_, Color)
 WENDLAR_SETTER(SetVisible, visible_, bool)
 WENDLAR_SETTER(SetEnabled, enabled_, bool)
-WENDLAR_SETTER(SetHint, hint_, std::string)
 WENDLAR_SETTER(SetChecked, checked_, bool)
 WENDLAR_SETTER(SetRaised, raised_, bool)
 WENDLAR_SETTER(SetPosition, position_, int)
@@ -31,6 +40,7 @@ WENDLAR_SETTER(SetHeight, height_, int)
 WENDLAR_SETTER(SetItems, items_, std::vector<std::string>)
 
 #undef WENDLAR_SETTER
+#undef WENDLAR_TEXT_SETTER
 
 void Control::SetBounds(int left, int top, int width, int height) {
   if (left_ == left && top_ == top && width_ == width && height_ == height) return;

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Colors.h"
@@ -36,12 +37,12 @@ class Control {
   int Height() const { return height_; }
   const std::vector<std::string>& Items() const { return items_; }  // list boxes
 
-  void SetCaption(std::string caption);
+  void SetCaption(std::string_view caption);
   void SetFontColor(Color color);
   void SetBackColor(Color color);
   void SetVisible(bool visible);
   void SetEnabled(bool enabled);
-  void SetHint(std::string hint);
+  void SetHint(std::string_view hint);
   void SetChecked(bool checked);
   void SetRaised(bool raised);
   void SetPosition(int position);

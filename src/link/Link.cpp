@@ -113,7 +113,8 @@ void Link::SendRawLine(std::string_view text) {
 
 void Link::ReadReplyLine() {
   if (!PortOpen) return;
-  std::string line;
+  std::string& line = replyLine_;
+  line.clear();
   port_.SioGetLine(PortNumber, kMaxReplyReads, line);
   // The offline reports are the only replies of two characters worth decoding.
   if (line.size() > 2 || line == "E1" || line == "E2") {

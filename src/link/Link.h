@@ -184,6 +184,7 @@ class Link {
   UsbView view_;
   std::unique_ptr<Timer> usbTimer_;
   std::deque<CommandRecord> queue_;
+  std::string replyLine_;  // read buffer of ReadReplyLine, kept so a reply does not allocate
   bool motionStopped_ = false;
   uint32_t workStartsAtStop_ = 0;
   bool signalStopSent_ = false;

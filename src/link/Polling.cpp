@@ -74,8 +74,10 @@ bool Polling::WaitFastTicks(int n) {
     const int64_t until = loop.NowUs() + int64_t{n} * 2000;
     return loop.WaitUntil([&] { return loop.NowUs() >= until || link_.Flags().StopWaiting(); }, n * 2 + 1);
   }
-  const int start = *fastTicks_;
-  return loop.WaitUntil([&] { return *fastTicks_ - start >= n || link_.Flags().StopWaiting(); },
+  // The predicate holds two words, so the wait's std::function keeps it without allocating:
+  // this wait runs twice for every status request.
+  const int target = *fastTicks_ + n;
+  return loop.WaitUntil([this, target] { return *fastTicks_ - target >= 0 || link_.Flags().StopWaiting(); },
                         n * kFastTickBoundMs + 50);
 }
 

@@ -104,8 +104,12 @@ TEST_F(TouchOffRig, TheCornerSearchEndsAtTheCornerAboveThePadWithTheSpeedsRestor
   for (const auto& r : Motion(from)) {
     if (r[0] != kSetPositionRecord) continue;
     ++sets;
-    if (sets == 4) EXPECT_EQ(Value24(r, 2), -1800) << "Y at the edge";
-    if (sets == 5) EXPECT_EQ(Value24(r, 2), -1800) << "X at the edge";
+    if (sets == 4) {
+      EXPECT_EQ(Value24(r, 2), -1800) << "Y at the edge";
+    }
+    if (sets == 5) {
+      EXPECT_EQ(Value24(r, 2), -1800) << "X at the edge";
+    }
   }
   EXPECT_EQ(sets, 5);
   // The two edge probes carry their axis and speeds.

@@ -167,7 +167,9 @@ TEST(ConsoleWindow, MenusCarryTheirCaptionsShortcutsChecksAndHints) {
   EXPECT_EQ(w.Form().CornerFinder1->toolTip(), "Needs firmware 65 or later");
   EXPECT_EQ(w.Form().Touch->toolTip(), "Needs \"Touch pad Enable\" in Configure Machine");
   for (QMenu* menu : w.menuBar()->findChildren<QMenu*>()) {
-    if (!menu->title().isEmpty()) EXPECT_TRUE(menu->toolTipsVisible()) << menu->title().toStdString();
+    if (!menu->title().isEmpty()) {
+      EXPECT_TRUE(menu->toolTipsVisible()) << menu->title().toStdString();
+    }
   }
   EXPECT_EQ(w.Form().ConfigureMachine1->toolTip().toStdString().find("not in this version"), std::string::npos);
 }

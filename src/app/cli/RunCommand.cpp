@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli/CliCommands.h"
 #include "app/cli/MachinePorts.h"
@@ -68,9 +69,11 @@ int CountLines(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   int lines = 0;
   char last = '\n';
-  for (char c; in.get(c);) {
-    if (c == '\n') ++lines;
-    last = c;
+  std::vector<char> block(1 << 16);
+  while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0) {
+    const auto n = static_cast<size_t>(in.gcount());
+    lines += static_cast<int>(std::count(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), '\n'));
+    last = block[n - 1];
   }
   return last == '\n' ? lines : lines + 1;
 }
