@@ -13,6 +13,7 @@
 #include "core/SerialDevice.h"
 #include "sim/SimMotion.h"
 #include "sim/SimToolChanger.h"
+#include "sim/SimTraceRing.h"
 #include "sim/SimTypes.h"
 
 namespace wendlar::sim {
@@ -81,8 +82,8 @@ class SimController : public SerialDevice {
   int64_t JobRunTimeUs();
   bool JobRunning() { Update(); return running_; }  // state bit 7
   // Every line received and reply sent, and every packet line with what became of it.
-  const std::deque<TraceLine>& TraceLines() const { return lines_; }
-  const std::deque<TraceRecord>& TraceRecords() const { return records_; }
+  const SimTraceRing<TraceLine>& TraceLines() const { return lines_; }
+  const SimTraceRing<TraceRecord>& TraceRecords() const { return records_; }
   void ClearTrace();
 
   // --- Fault injection. Latched faults stay in the state byte until a reset record 1.
@@ -147,12 +148,21 @@ class SimController : public SerialDevice {
   // Line handling (SimLine.cpp).
   void HandleLine(std::string_view line, std::string& reply);
   void HandlePacketLine(std::string_view line, std::string& reply);
-  void SendReply(std::string text, std::string& reply);
-  std::string InfoReport();
-  std::string BufferReport();
-  std::string PositionReport();
-  std::string VariableReport();
-  std::string MemoryReport() const;
+  // Appends one reply line (with its line end) to `reply`, as the reply faults leave it.
+  void SendReply(std::string_view text, std::string& reply);
+  // A report line: its kind, '.', and up to 12 bytes in hex, built without the heap.
+  struct ReportText {
+    std::array<char, 2 + 2 * 12> chars{};
+    size_t size = 0;
+    std::string_view View() const { return {chars.data(), size}; }
+  };
+  template <size_t N>
+  static ReportText ReportLine(char kind, const std::array<uint8_t, N>& bytes);
+  ReportText InfoReport();
+  ReportText BufferReport();
+  ReportText PositionReport();
+  ReportText VariableReport();
+  ReportText MemoryReport() const;
   void Trace(bool fromHost, std::string_view text);
 
   // Records (SimRecords.cpp).
@@ -282,8 +292,8 @@ class SimController : public SerialDevice {
   int64_t jobStartUs_ = 0;
   int64_t lastJobRunUs_ = 0;
 
-  std::deque<TraceLine> lines_;
-  std::deque<TraceRecord> records_;
+  SimTraceRing<TraceLine> lines_;
+  SimTraceRing<TraceRecord> records_;
 };
 
 }  // namespace wendlar::sim

@@ -133,9 +133,16 @@ int64_t SimController::RunFrontStep(int64_t budgetUs) {
     if (dwellLeftUs_ <= 0) FinishFrontStep();
     return used;
   }
-  const int64_t used = move_.Advance(budgetUs, speeds_, 100.0 + feedOverride_);
-  physical_ = move_.Position();
-  if (move_.Done()) FinishFrontStep();
+  // Nothing looks at the machine between the chunks of one advance (each is one speed
+  // index's hold or the cruise up to the slowing point), so the position is worked out once.
+  const double ratePercent = 100.0 + feedOverride_;
+  int64_t used = 0;
+  while (used < budgetUs && !move_.Done()) used += move_.Advance(budgetUs - used, speeds_, ratePercent);
+  if (move_.Done()) {
+    FinishFrontStep();
+  } else {
+    physical_ = move_.Position();
+  }
   return used;
 }
 

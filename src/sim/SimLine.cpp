@@ -11,24 +11,11 @@ namespace {
 constexpr size_t kMaxLine = 80;
 constexpr size_t kPacketLineLength = 26;  // "S3", 11 bytes and the checksum in hex
 
-void AppendHex(std::string& out, uint8_t b) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  out.push_back(kDigits[b >> 4]);
-  out.push_back(kDigits[b & 0x0F]);
-}
-
 // Only uppercase digits are hex on this line, as the host writes them.
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
-}
-
-template <size_t N>
-std::string ReportLine(char kind, const std::array<uint8_t, N>& bytes) {
-  std::string line{kind, '.'};
-  for (uint8_t b : bytes) AppendHex(line, b);
-  return line;
 }
 
 void Put24(uint8_t* at, int64_t value) {
@@ -40,13 +27,31 @@ void Put24(uint8_t* at, int64_t value) {
 
 }  // namespace
 
+template <size_t N>
+SimController::ReportText SimController::ReportLine(char kind, const std::array<uint8_t, N>& bytes) {
+  static_assert(2 + 2 * N <= std::tuple_size_v<decltype(ReportText::chars)>);
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  ReportText line;
+  line.chars[0] = kind;
+  line.chars[1] = '.';
+  size_t at = 2;
+  for (uint8_t b : bytes) {
+    line.chars[at++] = kDigits[b >> 4];
+    line.chars[at++] = kDigits[b & 0x0F];
+  }
+  line.size = at;
+  return line;
+}
+
 SimController::SimController(EventLoop& loop, SimOptions options)
     : SimController([&loop] { return loop.NowUs(); }, std::move(options)) {}
 
 SimController::SimController(std::function<int64_t()> clockUs, SimOptions options)
     : clock_(std::move(clockUs)),
       options_(std::move(options)),
-      speeds_(options_.firmware >= kWideFirmware) {
+      speeds_(options_.firmware >= kWideFirmware),
+      lines_(options_.traceLimit),
+      records_(options_.traceLimit) {
   ring_.assign(WideFamily() ? 4000 : 4096, Record{});
   physical_ = options_.world.powerUpPosition;
   for (int a = 0; a < kAxes; ++a) offset_[a] = -physical_[a];
@@ -60,26 +65,30 @@ void SimController::Update() {
 void SimController::Write(std::string_view bytes, std::string& reply) {
   Update();
   if (deadLine_) return;
-  for (char c : bytes) {
-    if (c == '\n' || c == '\r') {
-      if (overlong_) {
-        overlong_ = false;
-        pending_.clear();
-        Trace(true, "(overlong line)");
-        SendReply("?", reply);
-      } else if (!pending_.empty()) {
-        std::string line;
-        line.swap(pending_);
-        HandleLine(line, reply);
-      }
-      continue;
+  while (!bytes.empty()) {
+    size_t end = 0;
+    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+    const std::string_view piece = bytes.substr(0, end);
+    // A line longer than kMaxLine is noise however it was split between writes.
+    if (!overlong_ && pending_.size() + piece.size() > kMaxLine) overlong_ = true;
+    if (end == bytes.size()) {
+      if (!overlong_) pending_.append(piece);
+      return;
     }
-    if (overlong_) continue;
-    if (pending_.size() >= kMaxLine) {
-      overlong_ = true;
-      continue;
+    bytes.remove_prefix(end + 1);
+    if (overlong_) {
+      overlong_ = false;
+      pending_.clear();
+      Trace(true, "(overlong line)");
+      SendReply("?", reply);
+    } else if (pending_.empty()) {
+      // The usual case: the whole line came in one write, so it is handled where it lies.
+      if (!piece.empty()) HandleLine(piece, reply);
+    } else {
+      pending_.append(piece);
+      HandleLine(pending_, reply);
+      pending_.clear();
     }
-    pending_.push_back(c);
   }
 }
 
@@ -89,11 +98,11 @@ void SimController::HandleLine(std::string_view line, std::string& reply) {
   switch (line[0]) {
     case 'R':
       switch (second) {
-        case '1': SendReply(InfoReport(), reply); return;
-        case '2': SendReply(BufferReport(), reply); return;
-        case '3': SendReply(PositionReport(), reply); return;
-        case '4': SendReply(VariableReport(), reply); return;
-        case '5': SendReply(MemoryReport(), reply); return;
+        case '1': SendReply(InfoReport().View(), reply); return;
+        case '2': SendReply(BufferReport().View(), reply); return;
+        case '3': SendReply(PositionReport().View(), reply); return;
+        case '4': SendReply(VariableReport().View(), reply); return;
+        case '5': SendReply(MemoryReport().View(), reply); return;
         default: break;
       }
       break;
@@ -105,7 +114,7 @@ void SimController::HandleLine(std::string_view line, std::string& reply) {
       std::string answer = "US";
       answer += handshakeSeen_ ? (handshakeHigh_ ? "HN" : "LR") : "??";
       answer += " HANDSHAKE READ";
-      SendReply(std::move(answer), reply);
+      SendReply(answer, reply);
       return;
     }
     case 'S':
@@ -150,20 +159,18 @@ void SimController::HandlePacketLine(std::string_view line, std::string& reply) 
     // A corrupted record is dropped; a job cannot go on with a hole in it.
     traced.checksumOk = false;
     traced.accepted = false;
-    records_.push_back(traced);
-    if (options_.traceLimit && records_.size() > options_.traceLimit) records_.pop_front();
+    records_.Next() = traced;
     dataChecksumError_ = true;
     if (running_) StopEverything();
     SendReply("CS", reply);
     return;
   }
   traced.accepted = AcceptRecord(record);
-  records_.push_back(traced);
-  if (options_.traceLimit && records_.size() > options_.traceLimit) records_.pop_front();
+  records_.Next() = traced;
   SendReply("OK", reply);
 }
 
-void SimController::SendReply(std::string text, std::string& reply) {
+void SimController::SendReply(std::string_view text, std::string& reply) {
   if (offlineReplies_ > 0) {
     --offlineReplies_;
     text = "E1";
@@ -172,30 +179,25 @@ void SimController::SendReply(std::string text, std::string& reply) {
     --dropReplies_;
     return;
   }
+  const size_t at = reply.size();
+  reply.append(text);
   const bool report = text.size() > 2 && text[1] == '.';
   if ((garbleReplies_ > 0 || (garbleReport_ && report)) && !text.empty()) {
     if (garbleReplies_ > 0) --garbleReplies_;
     if (report) garbleReport_ = false;
-    char& c = text[text.size() / 2];
+    char& c = reply[at + text.size() / 2];
     c = c == '?' ? '#' : '?';
   }
-  Trace(false, text);
-  reply += text;
+  Trace(false, std::string_view(reply).substr(at));
   reply += "\r\n";
 }
 
 void SimController::Trace(bool fromHost, std::string_view text) {
-  if (options_.traceLimit && lines_.size() >= options_.traceLimit) {
-    // A full trace reuses its oldest entry, text storage and all.
-    TraceLine oldest = std::move(lines_.front());
-    lines_.pop_front();
-    oldest.timeUs = simUs_;
-    oldest.fromHost = fromHost;
-    oldest.text.assign(text);
-    lines_.push_back(std::move(oldest));
-    return;
-  }
-  lines_.push_back(TraceLine{simUs_, fromHost, std::string(text)});
+  // A full trace overwrites its oldest entry, text storage and all.
+  TraceLine& entry = lines_.Next();
+  entry.timeUs = simUs_;
+  entry.fromHost = fromHost;
+  entry.text.assign(text);
 }
 
 void SimController::ClearTrace() {
@@ -203,7 +205,7 @@ void SimController::ClearTrace() {
   records_.clear();
 }
 
-std::string SimController::InfoReport() {
+SimController::ReportText SimController::InfoReport() {
   std::array<uint8_t, 5> b{};
   if (infoShowsOutputs_) {
     const int rpm = MeasuredRpm();
@@ -218,14 +220,14 @@ std::string SimController::InfoReport() {
   return ReportLine('1', b);
 }
 
-std::string SimController::BufferReport() {
+SimController::ReportText SimController::BufferReport() {
   const std::array<uint8_t, 6> b = {static_cast<uint8_t>(tail_), static_cast<uint8_t>(tail_ >> 8),
                                     static_cast<uint8_t>(head_), static_cast<uint8_t>(head_ >> 8),
                                     InputsByte(), StateByte()};
   return ReportLine('2', b);
 }
 
-std::string SimController::PositionReport() {
+SimController::ReportText SimController::PositionReport() {
   const Steps4 p = Position();
   const bool showW = fourthAxis_ != 0 && positionShowsW_;
   positionShowsW_ = !positionShowsW_;
@@ -240,7 +242,7 @@ std::string SimController::PositionReport() {
   return ReportLine('3', b);
 }
 
-std::string SimController::VariableReport() {
+SimController::ReportText SimController::VariableReport() {
   std::array<uint8_t, 12> b{};
   if (readJustLatched_ || selectedVariable_ == 0) {
     // A memory read answers once; plain reads of set 0 (the transfer test) then see zeros.
@@ -267,6 +269,6 @@ std::string SimController::VariableReport() {
   return ReportLine('4', b);
 }
 
-std::string SimController::MemoryReport() const { return ReportLine('5', memoryReply_); }
+SimController::ReportText SimController::MemoryReport() const { return ReportLine('5', memoryReply_); }
 
 }  // namespace wendlar::sim

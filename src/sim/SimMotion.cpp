@@ -27,7 +27,7 @@ constexpr double kWideRatePerIndex = 60.0;
 
 }  // namespace
 
-SimSpeeds::SimSpeeds(bool wideFamily) : wide_(wideFamily), count_(wideFamily ? 250 : 100) {
+SimSpeeds::SimSpeeds(bool wideFamily) : wide_(wideFamily), count_(wideFamily ? kMostSpeeds : 100) {
   Recompute();
 }
 
@@ -37,14 +37,14 @@ void SimSpeeds::Configure(int accelSetting, bool halfRates) {
   Recompute();
 }
 
-double SimSpeeds::RateOf(int index) const {
-  index = std::clamp(index, 1, count_);
+double SimSpeeds::ComputeRate(int index) const {
   if (wide_) return kWideRatePerIndex * index;
   const int rate = NarrowRate(index);
   return halfRates_ ? rate / 2 : rate;
 }
 
 void SimSpeeds::Recompute() {
+  for (int i = 1; i <= count_; ++i) rates_[static_cast<size_t>(i)] = ComputeRate(i);
   // A higher setting is a faster ramp; the clamp keeps every distance within 16 bits.
   holdUs_ = (256 - std::clamp(accelSetting_, 150, 255)) * 100;
   double sum = 0;
@@ -56,12 +56,6 @@ void SimSpeeds::Recompute() {
     if (value == kMarkerWord) ++value;
     ramp_[i] = static_cast<uint16_t>(std::min(value, 65535));
   }
-}
-
-double SimSpeeds::RampSteps(int from, int to) const {
-  from = std::clamp(from, 0, kRampEntries - 1);
-  to = std::clamp(to, 0, kRampEntries - 1);
-  return to >= from ? 0.0 : static_cast<double>(ramp_[from] - ramp_[to]);
 }
 
 uint16_t SimSpeeds::TableWord(int i) const {
@@ -85,10 +79,12 @@ SimMove SimMove::Make(const Steps4& from, const Steps4& to, int startIndex, int 
 
 Steps4 SimMove::Position() const {
   if (Done()) return to;
-  Steps4 p{};
+  Steps4 p = from;
   const double f = length > 0 ? progress / length : 1.0;
   for (int a = 0; a < kAxes; ++a) {
-    p[a] = from[a] + std::llround(static_cast<double>(to[a] - from[a]) * f);
+    // An axis that does not move stays exactly where it is.
+    const int64_t d = to[a] - from[a];
+    if (d != 0) p[a] += RoundSteps(static_cast<double>(d) * f);
   }
   return p;
 }

@@ -68,6 +68,18 @@ TEST(SimLines, LinesMayArriveInPiecesAndEndWithEitherLineEnd) {
   // An overlong line is answered once, and the line after it is read normally.
   EXPECT_EQ(bench.Line(std::string(500, 'A')), "?\r\n");
   EXPECT_EQ(bench.Line("R2"), "2.000000005C01\r\n");
+  // 80 characters are still a line; 81 are noise, however the writes split them.
+  bench.sim.ClearTrace();
+  EXPECT_EQ(bench.Line(std::string(80, 'B')), "?\r\n");
+  reply.clear();
+  bench.sim.Write(std::string(40, 'C'), reply);
+  bench.sim.Write(std::string(41, 'C') + "\rR5\r", reply);
+  EXPECT_EQ(reply, "?\r\n5.0000000000\r\n");
+  const auto& lines = bench.sim.TraceLines();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0].text, std::string(80, 'B'));
+  EXPECT_EQ(lines[2].text, "(overlong line)");
+  EXPECT_EQ(lines[4].text, "R5");
 }
 
 TEST(SimLines, PacketLinesAreCheckedByLengthDigitsAndChecksum) {
@@ -114,6 +126,32 @@ TEST(SimLines, TraceHoldsEveryLineAndReplyWithItsTime) {
   EXPECT_EQ(bench.sim.TraceRecords()[0].bytes[0], 12);
   bench.sim.ClearTrace();
   EXPECT_TRUE(bench.sim.TraceLines().empty());
+}
+
+TEST(SimLines, ABoundedTraceKeepsTheNewestEntriesOldestFirst) {
+  SimOptions options;
+  options.traceLimit = 5;
+  Bench bench(options);
+  for (int i = 0; i < 7; ++i) {
+    bench.RunMs(1);
+    bench.Send(70, {static_cast<uint8_t>(i)});  // a variable select: one line and its OK each
+  }
+  const auto& lines = bench.sim.TraceLines();
+  ASSERT_EQ(lines.size(), 5u);
+  std::vector<int64_t> times;
+  for (const auto& l : lines) times.push_back(l.timeUs);
+  EXPECT_EQ(times, (std::vector<int64_t>{5000, 6000, 6000, 7000, 7000}));
+  EXPECT_EQ(lines.front().text, "OK");
+  EXPECT_EQ(lines[3].text, "S34606000000000000000000" "40");
+  EXPECT_EQ(lines.back().text, "OK");
+  const auto& records = bench.sim.TraceRecords();
+  ASSERT_EQ(records.size(), 5u);
+  for (size_t i = 0; i < records.size(); ++i) EXPECT_EQ(records[i].bytes[1], i + 2);
+  bench.sim.ClearTrace();
+  EXPECT_TRUE(lines.empty());
+  bench.Send(70, {9});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records.back().bytes[1], 9);
 }
 
 TEST(SimLines, ReplyFaultsDropGarbleSilenceAndGoOffline) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "SimTestSupport.h"
 
 namespace wendlar::sim {
@@ -14,6 +17,19 @@ int64_t MsUntilIdle(Bench& bench, int64_t limitMs) {
     bench.RunMs(1);
   }
   return limitMs;
+}
+
+TEST(SimMotion, StepRoundingMatchesTheLibraryEverywhere) {
+  // Halves, their neighbours one ulp away, and a sweep of fractions over the axis range.
+  std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 8388607.5, -8388608.5,
+                                0.49999999999999994, -0.49999999999999994, 4503599627370495.5, 1e15 + 0.5};
+  for (double half = 0.5; half < 1e7; half = half * 3 + 1) {
+    values.push_back(std::nextafter(half, 0.0));
+    values.push_back(std::nextafter(half, 1e300));
+    values.push_back(-std::nextafter(half, 0.0));
+  }
+  for (int i = -200000; i <= 200000; ++i) values.push_back(i * 41.943 / 7.0);
+  for (double v : values) ASSERT_EQ(RoundSteps(v), std::llround(v)) << v;
 }
 
 TEST(SimMotion, AMoveTakesTheTimeItsSpeedAndRampImply) {

@@ -62,7 +62,7 @@ int InProcessSerialPort::SioReset(int port, int rxQueueSize, int txQueueSize) {
   if (entry.busy && !entry.open) return kSioPortBusy;
   entry.open = true;
   entry.ClearRx();
-  entry.inFlight.clear();
+  entry.ClearInFlight();
   return 0;
 }
 
@@ -83,13 +83,18 @@ int InProcessSerialPort::SioPuts(int port, const char* data, int length) {
   if (entry == nullptr) return kSioNotOpen;
   if (data == nullptr || length <= 0) return 0;
   if (entry->device == nullptr) return length;
-  std::string reply;
-  entry->device->Write(std::string_view(data, static_cast<size_t>(length)), reply);
-  if (!reply.empty()) {
+  // With nothing in flight (the usual case) the in-flight buffer is empty and the device
+  // answers straight into it; otherwise the answer goes in behind the others.
+  const bool alone = entry->inFlight.empty();
+  std::string& answer = alone ? entry->inFlightBytes : reply_;
+  answer.clear();
+  entry->device->Write(std::string_view(data, static_cast<size_t>(length)), answer);
+  if (!answer.empty()) {
     // Answers keep their order even when the device's latency shrinks between them.
     int64_t arrivalUs = loop_.NowUs() + std::max<int64_t>(0, entry->device->ReplyLatencyUs());
-    if (!entry->inFlight.empty()) arrivalUs = std::max(arrivalUs, entry->inFlight.back().arrivalUs);
-    entry->inFlight.push_back({arrivalUs, std::move(reply)});
+    if (!alone) arrivalUs = std::max(arrivalUs, entry->inFlight.back().arrivalUs);
+    entry->inFlight.push_back({arrivalUs, answer.size()});
+    if (!alone) entry->inFlightBytes += answer;
   }
   return length;
 }
@@ -112,8 +117,24 @@ void InProcessSerialPort::Deliver(Entry& entry, int64_t nowUs) {
       entry.rx.erase(0, entry.rxRead);
       entry.rxRead = 0;
     }
-    entry.rx += entry.inFlight.front().bytes;
+    const size_t size = entry.inFlight.front().size;
+    if (entry.rx.empty() && entry.inFlightRead == 0 && size == entry.inFlightBytes.size()) {
+      // The only answer in flight arrives at an empty queue: the buffers trade places.
+      entry.rx.swap(entry.inFlightBytes);
+      entry.inFlightBytes.clear();
+    } else {
+      entry.rx.append(entry.inFlightBytes, entry.inFlightRead, size);
+      entry.inFlightRead += size;
+    }
     entry.inFlight.pop_front();
+  }
+  // Nothing left in flight (the usual case): the buffer starts over at its front.
+  if (entry.inFlight.empty()) {
+    entry.inFlightBytes.clear();
+    entry.inFlightRead = 0;
+  } else if (entry.inFlightRead >= 4096) {
+    entry.inFlightBytes.erase(0, entry.inFlightRead);
+    entry.inFlightRead = 0;
   }
 }
 
@@ -145,8 +166,12 @@ void InProcessSerialPort::SioGetLine(int port, int maxReads, std::string& line) 
     size_t take = std::min<size_t>(entry->RxWaiting(), static_cast<size_t>(maxReads - reads) + 1);
     const void* cr = std::memchr(from, 13, take);
     if (cr != nullptr) take = static_cast<size_t>(static_cast<const char*>(cr) - from) + 1;
-    for (size_t i = 0; i < take; ++i) {
-      if (static_cast<unsigned char>(from[i]) > 31) line += from[i];
+    // Control characters are left out; the printable runs between them go in whole.
+    for (size_t i = 0; i < take;) {
+      size_t end = i;
+      while (end < take && static_cast<unsigned char>(from[end]) > 31) ++end;
+      line.append(from + i, end - i);
+      i = end + 1;
     }
     entry->rxRead += take;
     reads += static_cast<int>(take) - 1;
@@ -173,7 +198,7 @@ int InProcessSerialPort::WaitRxQue(int port, int moreThan, int maxPolls) {
   } else {
     int64_t bytes = static_cast<int64_t>(entry->RxWaiting());
     for (const InFlight& answer : entry->inFlight) {
-      bytes += static_cast<int64_t>(answer.bytes.size());
+      bytes += static_cast<int64_t>(answer.size);
       if (bytes > moreThan) {
         readyUs = answer.arrivalUs;
         break;
@@ -214,7 +239,7 @@ int InProcessSerialPort::SioDone(int port) {
   if (entry == nullptr) return kSioNotOpen;
   entry->open = false;
   entry->ClearRx();
-  entry->inFlight.clear();
+  entry->ClearInFlight();
   return 0;
 }
 

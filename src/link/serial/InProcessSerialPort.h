@@ -60,9 +60,10 @@ class InProcessSerialPort : public SerialPort {
   std::vector<int> Ports() const override;
 
  private:
+  // An answer on its way; its bytes wait in Entry::inFlightBytes, in arrival order.
   struct InFlight {
     int64_t arrivalUs;
-    std::string bytes;
+    size_t size;
   };
   struct Entry {
     SerialDevice* device = nullptr;  // null for a silent port
@@ -72,11 +73,20 @@ class InProcessSerialPort : public SerialPort {
     std::string rx;      // received bytes; those before rxRead are read already
     size_t rxRead = 0;
     std::deque<InFlight> inFlight;
+    // The bytes of every answer in flight, back to back; those before inFlightRead have
+    // arrived. One buffer reused for the whole session spares an allocation per answer.
+    std::string inFlightBytes;
+    size_t inFlightRead = 0;
 
     size_t RxWaiting() const { return rx.size() - rxRead; }
     void ClearRx() {
       rx.clear();
       rxRead = 0;
+    }
+    void ClearInFlight() {
+      inFlight.clear();
+      inFlightBytes.clear();
+      inFlightRead = 0;
     }
   };
 
@@ -90,6 +100,7 @@ class InProcessSerialPort : public SerialPort {
   std::map<int, Entry> table_;  // nodes stay put until erased
   int lastPort_ = -1;
   Entry* lastEntry_ = nullptr;
+  std::string reply_;  // the device's answer to one write, reused
 };
 
 }  // namespace wendlar
