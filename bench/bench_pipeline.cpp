@@ -65,14 +65,15 @@ fs::path ShortMovesFile(const fs::path& dir, long lines) {
 
 // Half circles and straight joins, with a peck-drilling cycle every 200 lines.
 fs::path ArcsAndCyclesFile(const fs::path& dir, long lines) {
-  return Generated(dir, "arcs2", lines, [&](std::ostream& out) {
+  return Generated(dir, "arcs3", lines, [&](std::ostream& out) {
     out << "G20 G90\nG0 X0 Y0 Z0.1\nG1 Z-0.05 F40\n";
     char buf[128];
     double x = 0;
     for (long i = 0; i < lines; ++i) {
       int n;
       if (i % 200 == 199) {
-        n = std::snprintf(buf, sizeof buf, "G83 X%.4f Y0.5 Z-0.2 R0.1 Q0.05 F20\nG80\nG1 Z-0.05 F40\n", x);
+        // The cycle leaves the tool over its hole at Y0.5: back to the arcs' row before the next arc.
+        n = std::snprintf(buf, sizeof buf, "G83 X%.4f Y0.5 Z-0.2 R0.1 Q0.05 F20\nG80\nG0 Y0\nG1 Z-0.05 F40\n", x);
       } else if (i % 3 == 2) {
         x += 0.05;
         n = std::snprintf(buf, sizeof buf, "G1 X%.4f Y0\n", x);
