@@ -23,7 +23,7 @@ void DebugFile::Failed(const std::string& file, const std::string& why) {
 }
 
 void DebugFile::Create() {
-  Close();
+  if (out_.is_open()) return;
   const auto part = PartPath(home_.Resolve(kDebugFileName));
   errno = 0;
   out_.open(part, std::ios::binary | std::ios::trunc);

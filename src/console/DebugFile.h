@@ -22,6 +22,8 @@ class DebugFile : public DebugLog {
   std::function<void(const std::string&)> ReportWriteError;
 
   // Creates the file empty and keeps it open; a file that cannot be made leaves the log off.
+  // A log already open goes on: the several hooks of one run (file prepared, job opened,
+  // engine started) all ask for it, and the run's log is one file.
   void Create();
   void Close();
   bool DebugOn() const override { return out_.is_open(); }

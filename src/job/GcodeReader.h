@@ -1,4 +1,5 @@
-// The G-code reader: scans a line into the interpreter's registers and carries the line out.
+// The G-code reader: scans a line into the interpreter's registers and carries the line out
+// (the scanning in GcodeReader.cpp, the moves in GcodeMoves.cpp).
 #pragma once
 
 #include <cstdint>
@@ -119,7 +120,8 @@ class GcodeReader {
   // Start of a drilling cycle: flush, up to R when below it, rapid to the hole. True when the
   // tool is at R already.
   bool CycleStart(int32_t xs, int32_t ys);
-  // Rapid to the cycle's XY when it changed; false when refused.
+  // The hole's XY in steps; refuses the line (false) when it or the cycle's R, bottom or top
+  // is out of the step range.
   bool DrillPosition(int32_t& xs, int32_t& ys);
 
   GcodeState& s_;

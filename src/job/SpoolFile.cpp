@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/HomeDir.h"
 #include "core/Numbers.h"
 #include "link/CommandRecord.h"
 
@@ -107,20 +108,10 @@ std::string EncodeSpoolRecords(const std::vector<SpoolRecord>& records) {
   return out;
 }
 
-bool WriteSpoolFile(const std::filesystem::path& path, const std::vector<SpoolRecord>& records) {
-  std::filesystem::path tmp = path;
-  tmp += ".tmp";
-  {
-    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-    if (!f) return false;
-    std::string bytes = EncodeSpoolRecords(records);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!f.flush()) return false;
-  }
-  std::error_code ec;
-  std::filesystem::rename(tmp, path, ec);
-  if (ec) std::filesystem::remove(tmp, ec);
-  return !ec;
+bool WriteSpoolFile(const std::filesystem::path& path, const std::vector<SpoolRecord>& records, std::string* why) {
+  // With a folder part the name is taken as it is, never matched to another file's case.
+  const std::filesystem::path named = path.has_parent_path() ? path : std::filesystem::path(".") / path;
+  return HomeDir(named.parent_path()).WriteTextAtomic(named.string(), EncodeSpoolRecords(records), why);
 }
 
 std::vector<std::string> DrawingLimitsLines(const DrawingLimits& l, const UnitState& u) {

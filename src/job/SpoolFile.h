@@ -62,9 +62,11 @@ class SpoolReader {
   std::unique_ptr<std::ifstream> file_;
 };
 
-// Writes records in the file's own layout (for tests, examples and the demo job).
+// Writes records in the file's own layout (for tests, examples and the demo job), whole or
+// not at all; false when anything failed, and `why` then gets the reason in words.
 std::string EncodeSpoolRecords(const std::vector<SpoolRecord>& records);
-[[nodiscard]] bool WriteSpoolFile(const std::filesystem::path& path, const std::vector<SpoolRecord>& records);
+[[nodiscard]] bool WriteSpoolFile(const std::filesystem::path& path, const std::vector<SpoolRecord>& records,
+                                  std::string* why = nullptr);
 
 // The header's drawing limits in file units.
 struct DrawingLimits {

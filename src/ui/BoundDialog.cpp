@@ -1,25 +1,15 @@
 #include "ui/BoundDialog.h"
 
+#include "ui/BoundWindow.h"
+
 namespace wendlar::ui {
 
 BoundDialog::BoundDialog(ViewModel& model, QWidget* parent) : QDialog(parent), binding_(model, *this) {}
 
 void BoundDialog::StartBinding() {
   setFixedSize(size());
-  binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
+  binding_.SetWindowRenderer([this](const Control& form) { RenderWindowControl(*this, form); });
   binding_.Start();
-}
-
-void BoundDialog::RenderForm(const Control& form) {
-  if (!form.Caption().empty()) setWindowTitle(QString::fromStdString(form.Caption()));
-  if (form.Visible() == isVisible()) return;
-  if (form.Visible()) {
-    show();
-    raise();
-    activateWindow();
-  } else {
-    hide();
-  }
 }
 
 void BoundDialog::reject() {

@@ -24,8 +24,6 @@ class BoundDialog : public QDialog {
   void reject() override;
 
  private:
-  void RenderForm(const Control& form);
-
   ViewBinding binding_;
   std::function<void()> onClose_;
 };

@@ -1,6 +1,5 @@
 #include "ui/EnvironmentWindow.h"
 
-#include <QCloseEvent>
 #include <QTimer>
 
 #include "ui_Envir_setup.h"
@@ -8,11 +7,9 @@
 namespace wendlar::ui {
 
 EnvironmentWindow::EnvironmentWindow(TEnvir_setupView& view, QWidget* parent)
-    : QWidget(parent, Qt::Window), form_(std::make_unique<Ui::Envir_setup>()), view_(view), binding_(view, *this) {
+    : BoundWindow(view, parent, Qt::Window), form_(std::make_unique<Ui::Envir_setup>()), view_(view) {
   form_->setupUi(this);
-  setFixedSize(size());
-  binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
-  binding_.Start();
+  StartBinding();
   RenderCpuCombo();
   // Only the operator's picks go to the logic, never the list being filled or set.
   connect(form_->CPU_Combo, &QComboBox::activated, this, [this](int position) {
@@ -36,23 +33,10 @@ void EnvironmentWindow::RenderCpuCombo() {
 }
 
 void EnvironmentWindow::RenderForm(const Control& form) {
-  if (!form.Caption().empty()) setWindowTitle(QString::fromStdString(form.Caption()));
-  if (form.Visible() == isVisible()) return;
-  if (!form.Visible()) {
-    hide();
-    return;
-  }
-  show();
-  raise();
-  activateWindow();
+  if (!RenderWindowControl(*this, form)) return;
   // Showing chooses the list position after making the window visible: take it once the
   // logic's show has run to its end.
   QTimer::singleShot(0, this, [this] { RenderCpuCombo(); });
-}
-
-void EnvironmentWindow::closeEvent(QCloseEvent* event) {
-  if (onClose_) onClose_();
-  event->accept();
 }
 
 }  // namespace wendlar::ui

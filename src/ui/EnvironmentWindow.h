@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "config/Environment.h"
-#include "ui/ViewBinding.h"
+#include "ui/BoundWindow.h"
 
 namespace Ui {
 class Envir_setup;
@@ -15,30 +15,23 @@ class Envir_setup;
 
 namespace wendlar::ui {
 
-class EnvironmentWindow : public QWidget {
+class EnvironmentWindow : public BoundWindow<QWidget> {
   Q_OBJECT
  public:
   explicit EnvironmentWindow(TEnvir_setupView& view, QWidget* parent = nullptr);
   ~EnvironmentWindow() override;
 
-  ViewBinding& Binding() { return binding_; }
   Ui::Envir_setup& Form() { return *form_; }
   // The operator picked a controller type (its list position).
   void SetOnCpuChoice(std::function<void(int)> onChoice) { onCpuChoice_ = std::move(onChoice); }
-  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void RenderForm(const Control& form);
+  void RenderForm(const Control& form) override;
   void RenderCpuCombo();
 
   std::unique_ptr<Ui::Envir_setup> form_;
   TEnvir_setupView& view_;
-  ViewBinding binding_;
   std::function<void(int)> onCpuChoice_;
-  std::function<void()> onClose_;
 };
 
 }  // namespace wendlar::ui

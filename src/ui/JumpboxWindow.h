@@ -3,11 +3,10 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 #include "config/WorkOffsets.h"
-#include "ui/ViewBinding.h"
+#include "ui/BoundWindow.h"
 
 namespace Ui {
 class Jumpbox;
@@ -15,25 +14,18 @@ class Jumpbox;
 
 namespace wendlar::ui {
 
-class JumpboxWindow : public QWidget {
+class JumpboxWindow : public BoundWindow<QWidget> {
   Q_OBJECT
  public:
   explicit JumpboxWindow(TJumpboxView& view, QWidget* parent = nullptr);
   ~JumpboxWindow() override;
 
-  ViewBinding& Binding() { return binding_; }
   Ui::Jumpbox& Form() { return *form_; }
-  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void RenderForm(const Control& form);
+  void RenderForm(const Control& form) override;
 
   std::unique_ptr<Ui::Jumpbox> form_;
-  ViewBinding binding_;
-  std::function<void()> onClose_;
 };
 
 }  // namespace wendlar::ui

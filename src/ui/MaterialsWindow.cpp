@@ -1,7 +1,6 @@
 #include "ui/MaterialsWindow.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QTableWidget>
 
@@ -22,9 +21,8 @@ bool Within(const QWidget* w, const QWidget* container) {
 }  // namespace
 
 MaterialsWindow::MaterialsWindow(Tpick_matView& view, QWidget* parent)
-    : QWidget(parent, Qt::Window), form_(std::make_unique<Ui::pick_mat>()), view_(view), binding_(view, *this) {
+    : BoundWindow(view, parent, Qt::Window), form_(std::make_unique<Ui::pick_mat>()), view_(view) {
   form_->setupUi(this);
-  setFixedSize(size());
 
   QTableWidget* grid = form_->mat_grid;
   grid->setColumnCount(kMaterialCols);
@@ -48,8 +46,7 @@ MaterialsWindow::MaterialsWindow(Tpick_matView& view, QWidget* parent)
   });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) { FocusMoved(from, to); });
 
-  binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
-  binding_.Start();
+  StartBinding();
 }
 
 MaterialsWindow::~MaterialsWindow() = default;
@@ -109,20 +106,9 @@ void MaterialsWindow::RenderForm(const Control& form) {
     setFixedSize(form.Width(), form.Height() - kWindowChromeHeight);
   }
   if (form.Left() != 0 || form.Top() != 0) move(form.Left(), form.Top());
-  if (form.Visible() == isVisible()) return;
-  if (!form.Visible()) {
-    hide();
-    return;
-  }
-  RenderGrid();
-  show();
-  raise();
-  activateWindow();
-}
-
-void MaterialsWindow::closeEvent(QCloseEvent* event) {
-  if (onClose_) onClose_();
-  event->accept();
+  // The grid is drawn before the window shows.
+  if (form.Visible() && !isVisible()) RenderGrid();
+  RenderWindowControl(*this, form);
 }
 
 }  // namespace wendlar::ui

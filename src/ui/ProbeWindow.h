@@ -3,11 +3,10 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 #include "tools/ProbeBox.h"
-#include "ui/ViewBinding.h"
+#include "ui/BoundWindow.h"
 
 namespace Ui {
 class TProbeBox;
@@ -15,25 +14,16 @@ class TProbeBox;
 
 namespace wendlar::ui {
 
-class ProbeWindow : public QWidget {
+class ProbeWindow : public BoundWindow<QWidget> {
   Q_OBJECT
  public:
   explicit ProbeWindow(TProbeBoxView& view, QWidget* parent = nullptr);
   ~ProbeWindow() override;
 
-  ViewBinding& Binding() { return binding_; }
   Ui::TProbeBox& Form() { return *form_; }
-  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void RenderForm(const Control& form);
-
   std::unique_ptr<Ui::TProbeBox> form_;
-  ViewBinding binding_;
-  std::function<void()> onClose_;
 };
 
 }  // namespace wendlar::ui

@@ -18,32 +18,18 @@ ToolChangerWindow::ToolChangerWindow(TTC_menuView& view, QWidget* parent)
 ToolChangerWindow::~ToolChangerWindow() = default;
 
 DiagnosticsWindow::DiagnosticsWindow(TTestView& view, QWidget* parent)
-    : QMainWindow(parent), form_(std::make_unique<Ui::Test>()), binding_(view, *this) {
+    : BoundWindow(view, parent), form_(std::make_unique<Ui::Test>()) {
   form_->setupUi(this);
-  setFixedSize(size());
   form_->vars->viewport()->installEventFilter(this);
-  binding_.SetWindowRenderer([this](const Control& form) { RenderForm(form); });
-  binding_.Start();
+  StartBinding();
 }
 
 DiagnosticsWindow::~DiagnosticsWindow() = default;
 
-void DiagnosticsWindow::RenderForm(const Control& form) {
-  if (!form.Caption().empty()) setWindowTitle(QString::fromStdString(form.Caption()));
-  if (form.Visible() == isVisible()) return;
-  if (form.Visible()) {
-    show();
-    raise();
-    activateWindow();
-  } else {
-    hide();
-  }
-}
-
 void DiagnosticsWindow::closeEvent(QCloseEvent* event) {
   // The logic hides the window (and stops a running test); the model decides.
   event->ignore();
-  if (onClose_) onClose_();
+  Closed();
 }
 
 bool DiagnosticsWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -10,7 +10,7 @@
 #include "tools/DiagnosticsWindow.h"
 #include "tools/ToolChangerMenu.h"
 #include "ui/BoundDialog.h"
-#include "ui/ViewBinding.h"
+#include "ui/BoundWindow.h"
 
 namespace Ui {
 class TC_menu;
@@ -33,15 +33,13 @@ class ToolChangerWindow : public BoundDialog {
 };
 
 // A window of its own with a menu bar; a double click anywhere on the result list clears it.
-class DiagnosticsWindow : public QMainWindow {
+class DiagnosticsWindow : public BoundWindow<QMainWindow> {
   Q_OBJECT
  public:
   explicit DiagnosticsWindow(TTestView& view, QWidget* parent = nullptr);
   ~DiagnosticsWindow() override;
 
-  ViewBinding& Binding() { return binding_; }
   Ui::Test& Form() { return *form_; }
-  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
   void SetOnListDoubleClick(std::function<void()> onDouble) { onDouble_ = std::move(onDouble); }
 
  protected:
@@ -49,11 +47,7 @@ class DiagnosticsWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void RenderForm(const Control& form);
-
   std::unique_ptr<Ui::Test> form_;
-  ViewBinding binding_;
-  std::function<void()> onClose_;
   std::function<void()> onDouble_;
 };
 

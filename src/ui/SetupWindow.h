@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/SetupDialog.h"
-#include "ui/ViewBinding.h"
+#include "ui/BoundWindow.h"
 
 namespace Ui {
 class Setupmenu;
@@ -20,26 +20,16 @@ namespace wendlar::ui {
 // act on. Used by the settings windows.
 void OnEditExit(QWidget& window, const std::string& name, std::function<void()> handler);
 
-class SetupWindow : public QMainWindow {
+class SetupWindow : public BoundWindow<QMainWindow> {
   Q_OBJECT
  public:
   explicit SetupWindow(TSetupmenuView& view, QWidget* parent = nullptr);
   ~SetupWindow() override;
 
-  ViewBinding& Binding() { return binding_; }
   Ui::Setupmenu& Form() { return *form_; }
-  // The title bar's close; the logic decides what closing means.
-  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void RenderForm(const Control& form);
-
   std::unique_ptr<Ui::Setupmenu> form_;
-  ViewBinding binding_;
-  std::function<void()> onClose_;
 };
 
 }  // namespace wendlar::ui

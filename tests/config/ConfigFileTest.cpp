@@ -2,11 +2,7 @@
 
 #include <unistd.h>
 
-#include <sstream>
-
-#include "config/ConfigFile.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
@@ -28,9 +24,9 @@ const std::vector<std::string> kDefaultFile = {
     "1",          "1",          "1",          "1",          "1",          "1",
 };
 
-class ConfigFileTest : public ::testing::Test {
+class ConfigFileTest : public testing::ConfigRig {
  protected:
-  ConfigFileTest() : home(dir.Path()), io{home, events, out} { SetDefaultConfig(state.Config); }
+  ConfigFileTest() { SetDefaultConfig(state.Config); }
 
   // The default file with some lines (1-based) replaced.
   std::string DefaultWith(std::initializer_list<std::pair<int, std::string>> changes) const {
@@ -43,19 +39,11 @@ class ConfigFileTest : public ::testing::Test {
     dir.Write(name, content);
     return LoadMachineConfig(state, name, io);
   }
-
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  ConfigState state;
 };
 
 TEST_F(ConfigFileTest, DefaultsSaveAsTheLiteralEightyThreeLines) {
   ASSERT_TRUE(SaveMachineConfig(state, "Default.MAC", io));
   EXPECT_EQ(dir.Read("Default.MAC"), CrLf(kDefaultFile));
-  ASSERT_EQ(kDefaultFile.size(), 83u);
   EXPECT_EQ(state.Config.UnitsMode, 1);
   EXPECT_TRUE(events.Messages.empty());
 }
@@ -91,9 +79,8 @@ TEST_F(ConfigFileTest, LoadAppliesTheCorrectionsOfEachLine) {
   EXPECT_EQ(events.Refreshes, 1);
   EXPECT_TRUE(events.Progress.empty());
   EXPECT_EQ(out.str(), "");
-}
 
-TEST_F(ConfigFileTest, CorrectionBoundariesStayAsRead) {
+  // Values at the edge of each correction stay as read.
   ASSERT_EQ(Load(DefaultWith({{16, "5"}, {41, "2"}, {52, "ONNNN"}, {70, "X00"}})), ConfigLoad::Loaded);
   EXPECT_DOUBLE_EQ(state.Config.Drop_pause, 5.0);
   EXPECT_DOUBLE_EQ(state.Config.Arc_rez, 2.0);

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "config/Environment.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
@@ -30,13 +26,9 @@ const std::string kExample =
     "[blank]\r\n0\r\n"
     "[blank]\r\n0\r\n";
 
-class EnvironmentTest : public ::testing::Test {
+class EnvironmentTest : public testing::ConfigRig {
  protected:
-  EnvironmentTest()
-      : home(dir.Path()),
-        io{home, events, out},
-        setup(state, io, prompts, console, machine),
-        envir(state, io, prompts, console, setup) {
+  EnvironmentTest() : setup(state, io, prompts, console, machine), envir(state, io, prompts, console, setup) {
     SetDefaultConfig(state.Config);
   }
 
@@ -47,15 +39,6 @@ class EnvironmentTest : public ::testing::Test {
     return CrLf(lines);
   }
 
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  ConfigState state;
-  testing::ScriptedPrompts prompts;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
   TSetupmenu setup;
   TEnvir_setup envir;
 };

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "config/Materials.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
@@ -38,19 +35,9 @@ const std::string kDefaultMaterials =
     "[Material # 24]\r\nMaterial 24\r\n20\r\n150\r\n0.080\r\n0.1\r\n\r\n--\r\n"
     "[Material # 25]\r\nMaterial 25\r\n20\r\n150\r\n0.080\r\n0.1\r\n\r\n--\r\n";
 
-class MaterialsTest : public ::testing::Test {
+class MaterialsTest : public testing::ConfigRig {
  protected:
-  MaterialsTest() : home(dir.Path()), io{home, events, out} {}
-
   std::unique_ptr<Tpick_mat> Create() { return std::make_unique<Tpick_mat>(io, console, machine); }
-
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
 };
 
 TEST_F(MaterialsTest, FirstStartWritesTheDefaultsSilently) {

@@ -1,19 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 
 #include "config/SetupDialog.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
 
-class SetupDialogTest : public ::testing::Test {
+class SetupDialogTest : public testing::ConfigRig {
  protected:
-  SetupDialogTest() : home(dir.Path()), io{home, events, out}, dialog(state, io, prompts, console, machine) {
+  SetupDialogTest() : dialog(state, io, prompts, console, machine) {
     SetDefaultConfig(state.Config);
     state.MacFileName = "Router.MAC";
     dialog.Show();
@@ -21,15 +18,6 @@ class SetupDialogTest : public ::testing::Test {
 
   std::vector<std::string> SavedLines(const std::string& name) { return SplitLines(dir.Read(name)); }
 
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  ConfigState state;
-  testing::ScriptedPrompts prompts;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
   TSetupmenu dialog;
 };
 
@@ -343,30 +331,10 @@ TEST_F(SetupDialogTest, OpenLoadsTheChosenFileIntoTheBoxes) {
   EXPECT_EQ(state.MacFileName, "Plasma.MAC");
 }
 
-TEST_F(SetupDialogTest, SetAsDefaultSavesTheEnvironment) {
-  int saved = 0;
-  dialog.SaveEnvironment = [&] { ++saved; };
-  dialog.MakedefaultClick();
-  EXPECT_EQ(saved, 1);
-}
+using SetupDialogUnfilled = testing::ConfigRig;
 
-}  // namespace
-}  // namespace wendlar
-
-namespace wendlar {
-namespace {
-
-TEST(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
-  testing::TempDir dir;
-  HomeDir home(dir.Path());
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io{home, events, out};
-  ConfigState state;
+TEST_F(SetupDialogUnfilled, ApplyingBoxesNeverFilledChangesNothing) {
   SetDefaultConfig(state.Config);
-  testing::ScriptedPrompts prompts;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
   TSetupmenu dialog(state, io, prompts, console, machine);
   const auto before = MachineConfigLines(state);
   dialog.DialogToConfig();  // the console applies the dialog at every show

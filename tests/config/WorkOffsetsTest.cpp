@@ -4,19 +4,17 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 
 #include "config/WorkOffsets.h"
 #include "core/VirtualEventLoop.h"
-#include "support/TempDir.h"
-#include "RecordingEvents.h"
+#include "ConfigRig.h"
 
 namespace wendlar {
 namespace {
 
-class WorkOffsetsTest : public ::testing::Test {
+class WorkOffsetsTest : public testing::ConfigRig {
  protected:
-  WorkOffsetsTest() : home(dir.Path()), io{home, events, out} {
+  WorkOffsetsTest() {
     SetDefaultConfig(state.Config);
     // Fault lines carry local time; pin the zone so they repeat.
     ::setenv("TZ", "UTC", 1);
@@ -28,15 +26,7 @@ class WorkOffsetsTest : public ::testing::Test {
     return *box;
   }
 
-  testing::TempDir dir;
-  HomeDir home;
-  testing::RecordingConfigEvents events;
-  std::ostringstream out;
-  ConfigIo io;
-  ConfigState state;
   VirtualEventLoop loop;
-  testing::FakeConsole console;
-  testing::FakeMachine machine;
   WorkOffsetState offsets;
   std::unique_ptr<TJumpbox> box;
 };

@@ -18,29 +18,13 @@ struct FastRun {
   double machineSeconds = -1;
 };
 
-// Settings of a program directory that runs jobs at their own feeds (Use_feed unchecked),
-// so the figures below do not depend on the first-run defaults.
-constexpr const char* kJobFeedSettings =
-    "[port#]\r\n0\r\n[Spooler Dir]\r\n.\r\n[Gcode Dir]\r\n.\r\n[Screen Mode]\r\n2\r\n"
-    "[Machine config file]\r\n\r\n[Screen Feed]\r\n20\r\n[Screen Rpm]\r\n0\r\n[CPU type]\r\n1\r\n"
-    "[Top pos]\r\n0\r\n[Left pos]\r\n0\r\n[CHECK BOXS]\r\nNNYNNNNNNN\r\n[Last USB port]\r\n2\r\n"
-    "[USB_Comp]\r\n2\r\n[blank]\r\n\r\n[blank]\r\n\r\n[blank]\r\n\r\n";
-
 FastRun RunFast(const std::string& file, bool metric = false) {
-  FastRun result;
-  const std::string program = CliProgram();
   TempDir home;
   home.Write("Spooler.cfg", kJobFeedSettings);
-  std::vector<std::string> args{program, "--home", home.Path().string(), "run", file, "--simulator", "--fast"};
+  std::vector<std::string> args{"--home", home.Path().string(), "run", file, "--simulator", "--fast"};
   if (metric) args.push_back("--metric");
-  ChildProcess run;
-  if (!run.Start(args, ChildProcess::Errors::Discard)) return result;
-  result.output = run.ReadAll(120000);
-  result.code = run.Wait(5000);
-  const std::string label = "Simulated machine time: ";
-  const size_t at = result.output.find(label);
-  if (at != std::string::npos) result.machineSeconds = std::stod(result.output.substr(at + label.size()));
-  return result;
+  const CliRun run = RunCli(args, 120000);
+  return {run.code, run.output, NumberAfter(run.output, "Simulated machine time: ")};
 }
 
 // Short feeds in a zigzag, like the long programs that made memory grow with every line.

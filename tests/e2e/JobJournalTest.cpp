@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/ChildProcess.h"
 #include "support/SimSystem.h"
 #include "system/JobJournal.h"
 #include "system/JobResume.h"
@@ -70,11 +71,6 @@ TEST(JobJournalFile, KeepsTheJobAndItsLineWithinAFewKilobytesAndTrustsNothingDam
   EXPECT_EQ(FileChangeProblem(job), job.File + " has changed since the job ran (6 bytes then, 7 now)");
 }
 
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
-}
-
 // Runs `file` (opened first unless it is prepared already) with the journal on, stops it once
 // the machine is on `stopAt` or later, and returns the journal it leaves.
 JournalRead StoppedRun(SimSystem& rig, const fs::path& file, int stopAt, bool open = true) {
@@ -114,7 +110,7 @@ struct ResumeOffer : ::testing::Test {
 
 TEST_F(ResumeOffer, AStoppedJobIsOfferedAtTheNextStartAndResumesAtItsLineUnlessItsFileChanged) {
   ASSERT_TRUE(first.ConnectAndInitialise());
-  first.dir.Write("demo.nc", first.dir.Read((Examples() / "demo.nc").string()));
+  first.dir.Write("demo.nc", first.dir.Read((ExamplesDir() / "demo.nc").string()));
   const fs::path job = first.dir.Path() / "demo.nc";
   const JournalRead stopped = StoppedRun(first, job, 12);
   ASSERT_EQ(stopped.State, JournalState::Open);
@@ -174,11 +170,11 @@ TEST(ResumeSpool, AResumedSpoolerJobGoesOnNumberingItsRecordsFromTheResumeRecord
   };
   // The whole job once: the number of its last record.
   sys.consoleSettings.ChooseJobMode(1);
-  ASSERT_TRUE(sys.run.ChooseSpoolFile((Examples() / "demo.vrj").string()));
+  ASSERT_TRUE(sys.run.ChooseSpoolFile((ExamplesDir() / "demo.vrj").string()));
   ASSERT_TRUE(runToEnd());
   const int last = sys.status.Run.Progress.ExecutedLine();
 
-  const JournalRead stopped = StoppedRun(rig, Examples() / "demo.vrj", 5);
+  const JournalRead stopped = StoppedRun(rig, ExamplesDir() / "demo.vrj", 5);
   ASSERT_EQ(stopped.State, JournalState::Open);
   std::string error;
   ASSERT_TRUE(sys.resume.PrepareResume(stopped.Job, error)) << error;

@@ -19,28 +19,6 @@
 namespace wendlar::testing {
 namespace {
 
-// Program-directory settings that run jobs at their own feeds, as `check` estimates them.
-constexpr const char* kJobFeedSettings =
-    "[port#]\r\n0\r\n[Spooler Dir]\r\n.\r\n[Gcode Dir]\r\n.\r\n[Screen Mode]\r\n2\r\n"
-    "[Machine config file]\r\n\r\n[Screen Feed]\r\n20\r\n[Screen Rpm]\r\n0\r\n[CPU type]\r\n1\r\n"
-    "[Top pos]\r\n0\r\n[Left pos]\r\n0\r\n[CHECK BOXS]\r\nNNYNNNNNNN\r\n[Last USB port]\r\n2\r\n"
-    "[USB_Comp]\r\n2\r\n[blank]\r\n\r\n[blank]\r\n\r\n[blank]\r\n\r\n";
-
-// The number after `label` in `text`, or -1.
-double SecondsAfter(const std::string& text, const std::string& label) {
-  const size_t at = text.find(label);
-  return at == std::string::npos ? -1 : std::stod(text.substr(at + label.size()));
-}
-
-std::string RunCli(std::vector<std::string> args, int64_t waitMs) {
-  args.insert(args.begin(), CliProgram());
-  ChildProcess child;
-  if (!child.Start(args, ChildProcess::Errors::Discard)) return {};
-  std::string output = child.ReadAll(waitMs);
-  (void)child.Wait(5000);
-  return output;
-}
-
 // `check` prints the estimate; the same job run in real time on the simulated controller
 // takes that long to within 2%.
 TEST(JobTime, TheEstimateAgreesWithTheRunInRealTime) {
@@ -53,16 +31,16 @@ TEST(JobTime, TheEstimateAgreesWithTheRunInRealTime) {
   if (!CorpusDir().empty()) cases.push_back({(CorpusDir() / "gs_byte135_inch.nc").string(), false});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    const std::string check = RunCli({"check", c.file}, 120000);
-    const double estimate = SecondsAfter(check, "Machine time: about ");
+    const std::string check = RunCli({"check", c.file}, 120000).output;
+    const double estimate = NumberAfter(check, "Machine time: about ");
     ASSERT_GT(estimate, 0) << check;
-    const double seconds = SecondsAfter(check, "s (");
+    const double seconds = NumberAfter(check, "s (");
     ASSERT_GT(seconds, 0) << check;
 
     TempDir home;
     home.Write("Spooler.cfg", kJobFeedSettings);
-    const std::string run = RunCli({"--home", home.Path().string(), "run", c.file, "--simulator"}, 180000);
-    const double real = SecondsAfter(run, "Simulated machine time: ");
+    const std::string run = RunCli({"--home", home.Path().string(), "run", c.file, "--simulator"}, 180000).output;
+    const double real = NumberAfter(run, "Simulated machine time: ");
     ASSERT_GT(real, 0) << run;
     EXPECT_NEAR(seconds, real, real * 0.02) << check << run;
   }

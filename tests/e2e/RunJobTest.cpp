@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 
 #include "job/SpoolFile.h"
 #include "link/Commands.h"
+#include "support/ChildProcess.h"
 #include "support/SimSystem.h"
 
 namespace wendlar::testing {
@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 using sim::kX;
 using sim::kY;
 using sim::kZ;
-
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
-}
 
 bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
@@ -86,6 +81,12 @@ struct RunOnSimulator : ::testing::Test {
     EXPECT_EQ(s.RanCount, s.SentCount);
   }
   size_t TraceSize() const { return sim().TraceRecords().size(); }
+  // The controller ran every buffered record the host sent since `from`, without an overrun.
+  void ExpectEveryRecordRan(size_t from) {
+    EXPECT_EQ(sim().ExecutedCount(), BufferedAccepted(from));
+    EXPECT_EQ(static_cast<int>(sim().ExecutedCount()), s.SentCount);
+    EXPECT_EQ(sim().Overruns(), 0u);
+  }
   // Runs a job set up to resume at X1 Y2 (a job that first went to X4 Y4): up to the safe
   // height, over to X1 Y2 without passing X4 Y4, down to the work, then the cut to X2.
   void RunAndExpectResumeMoveToX1Y2() {
@@ -110,17 +111,15 @@ struct RunOnSimulator : ::testing::Test {
 };
 
 TEST_F(RunOnSimulator, DemoGcodeJobCompletesWithEveryCommandExecuted) {
-  ASSERT_TRUE(OpenGcode(Examples() / "demo.nc"));
-  EXPECT_EQ(v.Progress.Caption(), ShortJobName((Examples() / "demo.nc").string()));
+  ASSERT_TRUE(OpenGcode(ExamplesDir() / "demo.nc"));
+  EXPECT_EQ(v.Progress.Caption(), ShortJobName((ExamplesDir() / "demo.nc").string()));
   const size_t from = TraceSize();
   ASSERT_TRUE(RunToEnd());
 
   // The counter the controller keeps is cleared by the job's record 4, so it counts exactly
   // the buffered records of this job; the host counted each one it sent.
-  EXPECT_EQ(sim().ExecutedCount(), BufferedAccepted(from));
-  EXPECT_EQ(static_cast<int>(sim().ExecutedCount()), s.SentCount);
+  ExpectEveryRecordRan(from);
   ExpectCompletedLine();
-  EXPECT_EQ(sim().Overruns(), 0u);
   EXPECT_EQ(sim().Starvations(), 0u);
   EXPECT_TRUE(HistoryHas(sys.status.Run.JobDisplayName));
   EXPECT_TRUE(rig.dir.Read("History.lst").find("Completed ") != std::string::npos);
@@ -138,13 +137,11 @@ TEST_F(RunOnSimulator, DemoGcodeJobCompletesWithEveryCommandExecuted) {
 }
 
 TEST_F(RunOnSimulator, DemoSpoolJobCompletesAndEndsWhereTheFileSays) {
-  ASSERT_TRUE(OpenSpool(Examples() / "demo.vrj"));
+  ASSERT_TRUE(OpenSpool(ExamplesDir() / "demo.vrj"));
   const size_t from = TraceSize();
   ASSERT_TRUE(RunToEnd());
-  EXPECT_EQ(sim().ExecutedCount(), BufferedAccepted(from));
-  EXPECT_EQ(static_cast<int>(sim().ExecutedCount()), s.SentCount);
+  ExpectEveryRecordRan(from);
   ExpectCompletedLine();
-  EXPECT_EQ(sim().Overruns(), 0u);
   const auto at = sim().Position();
   EXPECT_EQ(at[kX], 0);
   EXPECT_EQ(at[kY], 0);
@@ -405,13 +402,7 @@ TEST_F(RunOnSimulator, ResumeTakesZFromWhereTheSkippedLinesLeftTheTool) {
 }
 
 TEST_F(RunOnSimulator, ResumeFromASpoolRecordSkipsTheRecordsBeforeAndMakesTheResumeMove) {
-  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
-                                                              {kSpoolZLimits, -200, 100},
-                                                              {kSpoolRapidXY, 4000, 4000},
-                                                              {kSpoolRapidXY, 1000, 2000},
-                                                              {kSpoolLowerZ},
-                                                              {kSpoolLinear, 2000, 2000, 200},
-                                                              {kSpoolZRaise}}));
+  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "resume.vrj", ResumeSpoolJob()));
   ASSERT_TRUE(OpenSpool(rig.dir.Path() / "resume.vrj"));
   ASSERT_TRUE(sys.engines.ResumeSpoolAtRecord(4));
   EXPECT_EQ(sys.engines.ResumeX, 1000);
@@ -430,7 +421,7 @@ TEST_F(RunOnSimulator, RunIsRefusedWhileAJobRunsAndWhenNotConnected) {
     if (nestedStarts >= 0 || s.Operation != LongOperation::Job) return;
     const size_t before = TraceSize();
     sys.run.RunJob();  // Ctrl+R in the middle of the run
-    rig.prompts.Paths.push_back((Examples() / "demo.nc").string());
+    rig.prompts.Paths.push_back((ExamplesDir() / "demo.nc").string());
     sys.run.OpenGcodeFile();
     sys.run.QuorlexModeClick();
     // Connecting, scanning or closing would pull the link from under the job.
@@ -509,9 +500,7 @@ TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
     const size_t history = History().size();
     ASSERT_TRUE(RunToEnd(4 * 60 * 60 * 1000));
     EXPECT_FALSE(sys.engines.LastRunStopped());
-    EXPECT_EQ(sim().ExecutedCount(), BufferedAccepted(from));
-    EXPECT_EQ(static_cast<int>(sim().ExecutedCount()), s.SentCount);
-    EXPECT_EQ(sim().Overruns(), 0u);
+    ExpectEveryRecordRan(from);
     ASSERT_GT(History().size(), history);
     EXPECT_NE(History().back().find("* Completed "), std::string::npos) << History().back();
     EXPECT_EQ(sim().Position()[kX], sys.segments.LastStepX);
@@ -521,7 +510,7 @@ TEST_F(RunOnSimulator, CorpusProgramsRunToTheirEnd) {
 }
 
 TEST_F(RunOnSimulator, AControllerThatStopsAnsweringEndsTheReadyWait) {
-  ASSERT_TRUE(OpenGcode(Examples() / "demo.nc"));
+  ASSERT_TRUE(OpenGcode(ExamplesDir() / "demo.nc"));
   sim().SetDeadLine(true);
   const int64_t start = rig.loop.NowUs();
   sys.run.RunJob();  // returns: the silence or the ready wait's bound ends the start

@@ -101,13 +101,7 @@ TEST_F(RunFromHere, MetricProgramResumesAtTheSamePlace) {
 }
 
 TEST_F(RunFromHere, SpoolerJobResumesAfterTheRecordDrawnLast) {
-  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "job.vrj", {{kSpoolBorder, 0, 0, 4000, 4000},
-                                                          {kSpoolZLimits, -200, 100},
-                                                          {kSpoolRapidXY, 4000, 4000},
-                                                          {kSpoolRapidXY, 1000, 2000},
-                                                          {kSpoolLowerZ},
-                                                          {kSpoolLinear, 2000, 2000, 200},
-                                                          {kSpoolZRaise}}));
+  ASSERT_TRUE(WriteSpoolFile(rig.dir.Path() / "job.vrj", ResumeSpoolJob()));
   sys.consoleSettings.ChooseJobMode(1);
   const std::string path = (rig.dir.Path() / "job.vrj").string();
   ASSERT_TRUE(sys.run.ChooseSpoolFile(path));

@@ -139,7 +139,14 @@ TEST(SpoolWrite, WrittenFileReadsBack) {
   std::vector<SpoolRecord> back;
   while (reader.Read(r)) back.push_back(r);
   EXPECT_EQ(back, records);
-  EXPECT_FALSE(WriteSpoolFile(dir.Path() / "no-folder" / "out.vrj", records));
+
+  // A file that cannot be written says why.
+  std::string why;
+  EXPECT_FALSE(WriteSpoolFile(dir.Path() / "no-folder" / "out.vrj", records, &why));
+  EXPECT_EQ(why, "No such file or directory");
+  std::filesystem::create_directory(dir.Path() / "taken.vrj");
+  EXPECT_FALSE(WriteSpoolFile(dir.Path() / "taken.vrj", records, &why));
+  EXPECT_EQ(why, "it is a folder");
 }
 
 }  // namespace

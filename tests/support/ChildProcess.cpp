@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -28,6 +30,32 @@ ChildProcess::~ChildProcess() {
   }
   if (out_ >= 0) close(out_);
   if (in_ >= 0) close(in_);
+}
+
+CliRun RunCli(std::vector<std::string> args, int waitMs) {
+  CliRun run;
+  args.insert(args.begin(), CliProgram());
+  ChildProcess child;
+  if (!child.Start(args, ChildProcess::Errors::Discard)) return run;
+  run.output = child.ReadAll(waitMs);
+  run.code = child.Wait(5000);
+  return run;
+}
+
+double NumberAfter(const std::string& text, const std::string& label) {
+  const size_t at = text.find(label);
+  return at == std::string::npos ? -1 : std::stod(text.substr(at + label.size()));
+}
+
+std::string ChildProcess::StartServer(std::vector<std::string> args, Errors errors, Input input) {
+  if (!Start(std::move(args), errors, input)) {
+    ADD_FAILURE() << "the server did not start";
+    return {};
+  }
+  const std::string path = ReadLine(5000);
+  if (path.rfind("/dev/", 0) == 0) return path;
+  ADD_FAILURE() << "no device path printed: '" << path << "'";
+  return {};
 }
 
 bool ChildProcess::Start(std::vector<std::string> args, Errors errors, Input input) {

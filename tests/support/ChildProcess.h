@@ -22,6 +22,9 @@ class ChildProcess {
   enum class Input { None, Pipe };  // standard input empty, or fed by WriteInput
 
   bool Start(std::vector<std::string> args, Errors errors = Errors::Merge, Input input = Input::None);
+  // Starts a program that serves a device (`sim`, `replay`) and returns the device path it
+  // prints first; empty, with a test failure saying what it printed, when it prints none.
+  std::string StartServer(std::vector<std::string> args, Errors errors = Errors::Merge, Input input = Input::None);
   // Writes to the child's standard input (started with Input::Pipe); false when it cannot.
   bool WriteInput(const std::string& text);
   // The next line without its line feed; what came so far when the output ends or
@@ -44,6 +47,23 @@ class ChildProcess {
 
 // wendlar-cli of this build, or empty when it is not built.
 std::string CliProgram();
+
+struct CliRun {
+  int code = -1;  // the exit status, -1 when it did not start or end
+  std::string output;
+};
+// Runs wendlar-cli with `args` (standard error dropped) until it ends or `waitMs` is up.
+CliRun RunCli(std::vector<std::string> args, int waitMs);
+// The number after `label` in `text`, or -1 when the label is absent.
+double NumberAfter(const std::string& text, const std::string& label);
+
+// Spooler.cfg of a program directory that runs jobs at their own feeds (Use_feed unchecked),
+// so machine times do not depend on the first-run defaults.
+inline constexpr const char* kJobFeedSettings =
+    "[port#]\r\n0\r\n[Spooler Dir]\r\n.\r\n[Gcode Dir]\r\n.\r\n[Screen Mode]\r\n2\r\n"
+    "[Machine config file]\r\n\r\n[Screen Feed]\r\n20\r\n[Screen Rpm]\r\n0\r\n[CPU type]\r\n1\r\n"
+    "[Top pos]\r\n0\r\n[Left pos]\r\n0\r\n[CHECK BOXS]\r\nNNYNNNNNNN\r\n[Last USB port]\r\n2\r\n"
+    "[USB_Comp]\r\n2\r\n[blank]\r\n\r\n[blank]\r\n\r\n[blank]\r\n\r\n";
 // The repository's examples folder.
 std::filesystem::path ExamplesDir();
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/VirtualEventLoop.h"
+#include "job/SpoolFile.h"
 #include "link/serial/InProcessSerialPort.h"
 #include "sim/SimController.h"
 #include "support/ScriptedPrompts.h"
@@ -38,6 +39,14 @@ class WrongHandshakeDevice : public SerialDevice {
 // A tilted stock top with a bump in the middle of the inch in front of the power-up
 // position, and the touch pad moved out of the way: what the digitiser tests scan.
 sim::SimOptions ProbeSurfaceOptions();
+
+// A spooler job of two rapids, the second to (1000, 2000), then a lowered cut and a raise:
+// what the resume tests restart from its fourth record.
+inline std::vector<SpoolRecord> ResumeSpoolJob() {
+  return {{kSpoolBorder, 0, 0, 4000, 4000}, {kSpoolZLimits, -200, 100}, {kSpoolRapidXY, 4000, 4000},
+          {kSpoolRapidXY, 1000, 2000},      {kSpoolLowerZ},             {kSpoolLinear, 2000, 2000, 200},
+          {kSpoolZRaise}};
+}
 
 // A record as the simulated controller's trace holds it: code and b1..b10; missing bytes 0.
 using Packet = std::array<uint8_t, 11>;

@@ -27,19 +27,12 @@
 #include "tools/ProbeFiles.h"
 #include "ui/Gui.h"
 #include "ui/QtEventLoop.h"
+#include "ui/Shots.h"
 #include "ui_Spool.h"
 #include "ui_TProbeBox.h"
 
 namespace wendlar::ui {
 namespace {
-
-void SaveShot(QWidget* window, const std::string& name) {
-  const QPixmap shot = window->grab();
-  EXPECT_FALSE(shot.isNull()) << name;
-  if (const char* dir = std::getenv("WENDLAR_SHOTS_DIR")) {
-    EXPECT_TRUE(shot.save(QString::fromStdString((std::filesystem::path(dir) / name).string())));
-  }
-}
 
 TEST(ProbeWindow, ScansFromTheWindowWithTheSimulatorAndTheTouchPadButtonAsksFirst) {
   testing::TempDir home;

@@ -3,42 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
-#include <sstream>
-
-#include "link/serial/InProcessSerialPort.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
-#include "system/System.h"
-#include "ui/Gui.h"
-#include "ui/QtEventLoop.h"
+#include "Desk.h"
 #include "ui_Script_reader.h"
 #include "ui_Spool.h"
 
 namespace wendlar::ui {
 namespace {
-
-struct Desk {
-  Desk() {
-    gui.Console().show();
-    Settle();
-  }
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-  }
-
-  testing::TempDir home;
-  QtEventLoop loop;
-  InProcessSerialPort ports{loop};
-  testing::ScriptedPrompts prompts;
-  std::ostringstream out;
-  System sys{loop, ports, prompts, HomeDir(home.Path()), out};
-  Gui gui{sys};
-};
 
 TEST(ScriptWindow, OpensFromTheMenuRunsATypedLineOnEnterAndClosesOnEscape) {
   Desk d;

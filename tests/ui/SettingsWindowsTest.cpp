@@ -26,16 +26,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
-#include "link/serial/InProcessSerialPort.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
-#include "system/System.h"
-#include "ui/DirectoryBrowser.h"
-#include "ui/Gui.h"
+#include "Desk.h"
 #include "Shots.h"
-#include "ui/QtEventLoop.h"
+#include "ui/DirectoryBrowser.h"
 #include "ui_Envir_setup.h"
 #include "ui_FileCtrls.h"
 #include "ui_Jumpbox.h"
@@ -45,25 +39,6 @@
 
 namespace wendlar::ui {
 namespace {
-
-struct Desk {
-  Desk() {
-    gui.Console().show();
-    Settle();
-  }
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-  }
-  bool ConsoleOnTop() const { return sys.console.View.Form.Checked(); }
-
-  testing::TempDir home;
-  QtEventLoop loop;
-  InProcessSerialPort ports{loop};
-  testing::ScriptedPrompts prompts;
-  std::ostringstream out;
-  System sys{loop, ports, prompts, HomeDir(home.Path()), out};
-  Gui gui{sys};
-};
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -2,22 +2,14 @@
 // scrubbed with the slider, rewound, rotated, panned and zoomed with the mouse.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
 
-#include <cstdlib>
-#include <sstream>
-
-#include "link/serial/InProcessSerialPort.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempDir.h"
-#include "system/System.h"
-#include "ui/Gui.h"
-#include "ui/QtEventLoop.h"
+#include "Desk.h"
+#include "support/ChildProcess.h"
 #include "ui/Shots.h"
 #include "ui_Spool.h"
 
@@ -26,19 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Examples() {
-  const char* source = std::getenv("WENDLAR_SOURCE_DIR");
-  return (source != nullptr ? fs::path(source) : fs::current_path()) / "examples";
-}
-
-struct Desk {
-  Desk() {
-    gui.Console().show();
-    Settle();
-  }
-  static void Settle() {
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
-  }
+// The desk with the viewer's read-outs and buttons at hand.
+struct ViewerDesk : Desk {
   QString Text(const char* name) { return gui.Viewer().findChild<QLabel*>(name)->text(); }
   QPushButton* Button(const char* name) { return gui.Viewer().findChild<QPushButton*>(name); }
   // Opens the job as the console does and presses Preview.
@@ -51,18 +32,10 @@ struct Desk {
     QTest::mouseClick(preview, Qt::LeftButton);
     Settle();
   }
-
-  testing::TempDir home;
-  QtEventLoop loop;
-  InProcessSerialPort ports{loop};
-  testing::ScriptedPrompts prompts;
-  std::ostringstream out;
-  System sys{loop, ports, prompts, HomeDir(home.Path()), out};
-  Gui gui{sys};
 };
 
 TEST(ViewerWindow, PreviewOpensTheJobStepsScrubsAndRewinds) {
-  Desk d;
+  ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
   EXPECT_TRUE(w.Binding().Unbound().empty()) << w.Binding().Unbound().front();
   d.home.Write("job.nc", "G20 G90\nG0 Z0.5\nG0 X1 Y2\nG1 Z-0.1 F30\nG1 X2 F60\nG1 Y3\nG0 Z0.5\nM30\n");
@@ -104,9 +77,9 @@ TEST(ViewerWindow, PreviewOpensTheJobStepsScrubsAndRewinds) {
 }
 
 TEST(ViewerWindow, MouseRotatesPansAndZooms) {
-  Desk d;
+  ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
-  d.Preview(Examples() / "demo.nc", false);
+  d.Preview(testing::ExamplesDir() / "demo.nc", false);
   ASSERT_TRUE(w.isVisible());
   ViewerCanvas& canvas = w.Canvas();
   const ViewerCamera& cam = d.sys.viewer.Camera;
@@ -148,9 +121,9 @@ TEST(ViewerWindow, MouseRotatesPansAndZooms) {
 }
 
 TEST(ViewerWindow, SpoolerJobPlaysBackToTheEnd) {
-  Desk d;
+  ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
-  d.Preview(Examples() / "demo.vrj", true);
+  d.Preview(testing::ExamplesDir() / "demo.vrj", true);
   ASSERT_TRUE(w.isVisible());
   d.Button("Start_timer")->click();
   Desk::Settle();
@@ -166,7 +139,7 @@ TEST(ViewerWindow, SpoolerJobPlaysBackToTheEnd) {
 TEST(ViewerWindow, ARealProgramOpensWhole) {
   const fs::path job = testing::CorpusDir() / "cam_flower_mold_inch.nc";
   if (!fs::exists(job)) GTEST_SKIP() << "no corpus at " << job;
-  Desk d;
+  ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
   d.Preview(job, false);
   ASSERT_TRUE(w.isVisible());
@@ -179,7 +152,7 @@ TEST(ViewerWindow, ARealProgramOpensWhole) {
 TEST(ViewerWindow, AProgramWithThreeToolsShowsTheirColours) {
   const fs::path job = testing::CorpusDir() / "cam_botomata_g10.nc";
   if (!fs::exists(job)) GTEST_SKIP() << "no corpus at " << job;
-  Desk d;
+  ViewerDesk d;
   ViewerWindow& w = d.gui.Viewer();
   d.Preview(job, false);
   ASSERT_TRUE(w.isVisible());
