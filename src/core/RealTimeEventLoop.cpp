@@ -32,17 +32,4 @@ bool RealTimeEventLoop::WaitUntil(const std::function<bool()>& done, int64_t tim
   }
 }
 
-void RealTimeEventLoop::PumpFor(int64_t durationUs) {
-  const int64_t end = NowUs() + std::max<int64_t>(0, durationUs);
-  for (;;) {
-    RunDue();
-    const int64_t now = NowUs();
-    if (now >= end) return;
-    int64_t sleepUs = end - now;
-    const int64_t untilNext = UsUntilNextEvent();
-    if (untilNext >= 0) sleepUs = std::min(sleepUs, untilNext);
-    if (sleepUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
-  }
-}
-
 }  // namespace wendlar
