@@ -27,7 +27,7 @@ void Initialisation::WaitClock(int n, bool watchFaults) {
   s.ClockTicks = 0;
   // Bounded: a stalled Clock timer must not hold the sequence for ever; a fault or a stop
   // ends the wait at once.
-  (void)loop_.WaitUntil(
+  (void)loop_.WaitForTimers(
       [&] {
         return s.ClockTicks >= n || flags_.StopWaiting() || (watchFaults && !ports_.SetUpBlocked().empty());
       },

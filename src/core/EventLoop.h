@@ -45,6 +45,12 @@ class EventLoop {
   // Pumps until done() holds. Returns false when timeoutMs passes first or, on virtual
   // time, when nothing left in the loop can ever make done() true.
   virtual bool WaitUntil(const std::function<bool()>& done, int64_t timeoutMs) = 0;
+  // WaitUntil for a done() that only the loop's timers (and the stop flags) can make true:
+  // the link reads serial bytes only inside its exchanges, which timers start. A real clock
+  // then sleeps until the next timer instead of waking every millisecond to look.
+  virtual bool WaitForTimers(const std::function<bool()>& done, int64_t timeoutMs) {
+    return WaitUntil(done, timeoutMs);
+  }
   // True for the deterministic virtual clock of tests and --fast runs.
   virtual bool IsVirtual() const { return false; }
   // Pumps messages for `durationUs`, sleeping in between rather than computing: a pause

@@ -18,15 +18,29 @@ std::chrono::system_clock::time_point RealTimeEventLoop::WallClock() const {
   return std::chrono::system_clock::now();
 }
 
+namespace {
+// Serial bytes do not wake the loop, so a general wait looks every millisecond.
+constexpr int64_t kOutsideEventSliceUs = 1000;
+// A wait on timers alone still sees a Ctrl+C within this.
+constexpr int64_t kSignalSliceUs = 10000;
+}  // namespace
+
 bool RealTimeEventLoop::WaitUntil(const std::function<bool()>& done, int64_t timeoutMs) {
+  return Wait(done, timeoutMs, kOutsideEventSliceUs);
+}
+
+bool RealTimeEventLoop::WaitForTimers(const std::function<bool()>& done, int64_t timeoutMs) {
+  return Wait(done, timeoutMs, kSignalSliceUs);
+}
+
+bool RealTimeEventLoop::Wait(const std::function<bool()>& done, int64_t timeoutMs, int64_t longestSleepUs) {
   const int64_t deadline = NowUs() + timeoutMs * 1000;
   for (;;) {
     if (done()) return true;
     if (NowUs() >= deadline) return false;
     if (RunDue()) continue;
-    // Outside events (serial bytes, signals) do not wake the loop, so sleep at most 1 ms.
     int64_t sleepUs = UsUntilNextEvent();
-    if (sleepUs < 0 || sleepUs > 1000) sleepUs = 1000;
+    if (sleepUs < 0 || sleepUs > longestSleepUs) sleepUs = longestSleepUs;
     sleepUs = std::min(sleepUs, std::max<int64_t>(0, deadline - NowUs()));
     if (sleepUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(sleepUs));
   }

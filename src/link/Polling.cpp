@@ -77,8 +77,8 @@ bool Polling::WaitFastTicks(int n) {
   // The predicate holds two words, so the wait's std::function keeps it without allocating:
   // this wait runs twice for every status request.
   const int target = *fastTicks_ + n;
-  return loop.WaitUntil([this, target] { return *fastTicks_ - target >= 0 || link_.Flags().StopWaiting(); },
-                        n * kFastTickBoundMs + 50);
+  return loop.WaitForTimers([this, target] { return *fastTicks_ - target >= 0 || link_.Flags().StopWaiting(); },
+                            n * kFastTickBoundMs + 50);
 }
 
 bool Polling::PollWhileWaiting() {

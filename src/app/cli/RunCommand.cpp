@@ -372,7 +372,9 @@ class JobRun {
       return !sys.console.State.JobActive || !sys.link.Connected ||
              (interrupted_ && loop_->NowUs() - interruptedUs_ > kInterruptGraceUs);
     };
-    while (!over()) (void)loop_->WaitUntil(over, kWaitSliceMs);
+    // The job's end comes with a status reply, which a timer asks for; Ctrl+C is watched
+    // by a timer too.
+    while (!over()) (void)loop_->WaitForTimers(over, kWaitSliceMs);
   }
 
   // Ctrl+C, seen from the loop: the rest of the stop path after the link's stop record.
