@@ -84,15 +84,19 @@ TEST(ResumeProcess, AHostKilledMidJobResumesAtTheJournalledLineAndSendsTheRestOn
   ASSERT_LT(resumeLine, kLastCut) << "the job ended before the kill";
 
   // A controller powered up since (another simulator) has lost the job's position: without
-  // a terminal to confirm the machine was homed, nothing is resumed and the journal stays.
-  {
+  // a terminal to confirm the machine was homed, nothing is resumed, from the journal or
+  // from a line given by hand, and the journal stays.
+  for (const std::vector<std::string>& from : {std::vector<std::string>{"--resume"},
+                                               std::vector<std::string>{"--from-line", std::to_string(resumeLine)}}) {
     ChildProcess fresh;
     const std::string freshDevice = fresh.StartServer({program, "sim"}, ChildProcess::Errors::Discard, ChildProcess::Input::Pipe);
     ASSERT_FALSE(freshDevice.empty());
+    std::vector<std::string> args = {program, "--home", home.Path().string(), "run", job, "--port", freshDevice};
+    args.insert(args.end(), from.begin(), from.end());
     ChildProcess refused;
-    ASSERT_TRUE(refused.Start({program, "--home", home.Path().string(), "run", job, "--port", freshDevice, "--resume"}));
+    ASSERT_TRUE(refused.Start(args));
     const std::string said = refused.ReadAll(60000);
-    EXPECT_EQ(refused.Wait(5000), 1) << said;
+    EXPECT_EQ(refused.Wait(5000), 1) << from[0] << "\n" << said;
     EXPECT_NE(said.find("The controller was powered up or reset since the job ran"), std::string::npos) << said;
     EXPECT_NE(said.find("run: not resumed"), std::string::npos) << said;
     EXPECT_EQ(ReadJournal(dir).Job.Line, resumeLine);

@@ -217,7 +217,9 @@ class JobRun {
       return 1;
     }
 
-    if (options_.resume && options_.fromLine > 1 && sys.resume.ControllerWasReset()) {
+    // Whether the line comes from the journal or from --from-line, the machine goes on from
+    // where the job left it, which a controller powered up since no longer knows.
+    if (options_.fromLine > 1 && sys.resume.ControllerWasReset()) {
       // Nobody at a terminal to say the machine has been homed: no resume.
       if (!prompts_.AskYesNo(std::string(kHomeBeforeResume) + " Resume anyway?")) {
         std::cerr << "run: not resumed\n";
